@@ -1,0 +1,27 @@
+# kalvendo_library(NAME SOURCES ... [LINK ...])
+# A static library of one subsystem; Qt Core only unless LINK says otherwise.
+function(kalvendo_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_LINK} PRIVATE kalvendo_warnings)
+endfunction()
+
+# kalvendo_test(NAME SOURCES ... [LINK ...])
+# One QtTest binary, run offscreen by CTest with a pinned locale.
+function(kalvendo_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINK;ENV" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LINK} kalvendo_warnings)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_compile_definitions(${name} PRIVATE
+        KALVENDO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        KALVENDO_DEFAULTS="${PROJECT_SOURCE_DIR}/resources/defaults")
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=de_DE.UTF-8;LC_ALL=C.UTF-8;TZ=Europe/Berlin;${ARG_ENV}")
+endfunction()

@@ -1,0 +1,93 @@
+#include "common/TextFile.h"
+
+#include "common/Exception.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace kalvendo {
+
+namespace {
+// 0x80..0x9F of Windows-1252; the rest of the range is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+} // namespace
+
+QString decodeWindows1252(const QByteArray& bytes) {
+    QString out;
+    out.resize(bytes.size());
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        d[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(char16_t(b));
+    }
+    return out;
+}
+
+QString decodeText(const QByteArray& bytes) {
+    QByteArray data = bytes;
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(data);
+    if (!utf8.hasError())
+        return text;
+    return decodeWindows1252(data);
+}
+
+QStringList splitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+QStringList readTextLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Datei %1 kann nicht gelesen werden: %2")
+                              .arg(path, f.errorString()));
+    return splitLines(decodeText(f.readAll()));
+}
+
+void writeTextLines(const QString& path, const QStringList& lines) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
+                              .arg(path, f.errorString()));
+    QByteArray data;
+    for (const QString& l : lines) {
+        data += l.toUtf8();
+        data += "\r\n";
+    }
+    if (f.write(data) != data.size() || !f.commit())
+        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
+                              .arg(path, f.errorString()));
+}
+
+void appendTextLine(const QString& path, const QString& line) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
+                              .arg(path, f.errorString()));
+    const QByteArray data = line.toUtf8() + "\r\n";
+    if (f.write(data) != data.size() || !f.flush())
+        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
+                              .arg(path, f.errorString()));
+}
+
+} // namespace kalvendo
