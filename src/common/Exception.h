@@ -28,7 +28,7 @@ private:
     class Name : public Base {                                                                     \
     public:                                                                                        \
         using Base::Base;                                                                          \
-        const char* className() const noexcept override { return #Name; }                         \
+        const char* className() const noexcept override { return #Name; }                          \
     };
 
 namespace kalvendo {

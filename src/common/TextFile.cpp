@@ -59,8 +59,8 @@ QStringList splitLines(const QString& text) {
 QStringList readTextLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Datei %1 kann nicht gelesen werden: %2")
-                              .arg(path, f.errorString()));
+        throw EInOutError(
+            QStringLiteral("Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
     return splitLines(decodeText(f.readAll()));
 }
 
