@@ -1,0 +1,70 @@
+#include "common/MessageDialog.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace kalvendo {
+
+namespace {
+DialogAnswerer& answerer() {
+    static DialogAnswerer a;
+    return a;
+}
+} // namespace
+
+void setDialogAnswerer(DialogAnswerer a) {
+    answerer() = std::move(a);
+}
+
+QString dialogTitle(DialogKind kind) {
+    switch (kind) {
+    case DialogKind::Warning:
+        return QStringLiteral("Warnung");
+    case DialogKind::Error:
+        return QStringLiteral("Fehler");
+    case DialogKind::Information:
+        return QStringLiteral("Informationen");
+    case DialogKind::Confirmation:
+        return QStringLiteral("Bestätigen");
+    }
+    return {};
+}
+
+DialogResult messageDlg(const QString& text, DialogKind kind, DialogButtons buttons,
+                        QWidget* parent) {
+    if (answerer())
+        return answerer()(ShownDialog{text, kind, buttons});
+
+    QMessageBox box(parent);
+    box.setWindowTitle(dialogTitle(kind));
+    box.setText(text);
+    switch (kind) {
+    case DialogKind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case DialogKind::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case DialogKind::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case DialogKind::Confirmation:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    if (buttons == DialogButtons::YesNo) {
+        QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? DialogResult::Yes : DialogResult::No;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+    return DialogResult::Ok;
+}
+
+} // namespace kalvendo
