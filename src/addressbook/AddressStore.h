@@ -1,0 +1,106 @@
+#pragma once
+
+#include "addressbook/Collation.h"
+#include "addressbook/Fields.h"
+#include "addressbook/Sqlite.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+struct sqlite3;
+
+namespace kalvendo {
+
+class FilterExpression;
+class OrderList;
+
+// The two files of the address table in a data folder: "adressen.adt" (the
+// records) and "adressen.adi" (the eleven indexes), one SQLite database each,
+// the index file attached to the table's connection. Every write changes the
+// record and all indexes in one transaction over both files. The table file is
+// never created or repaired on open; the index file is rebuilt whenever it
+// cannot be trusted. Every failure is an EDatabaseError.
+class AddressStore {
+public:
+    static const QString kTableFile; // "adressen.adt"
+    static const QString kIndexFile; // "adressen.adi"
+
+    // Lays out a new empty table (both files) in an existing folder. Refuses to
+    // touch a folder that already holds a table file.
+    static void createTable(const QString& folder);
+
+    AddressStore();
+    ~AddressStore();
+    AddressStore(const AddressStore&) = delete;
+    AddressStore& operator=(const AddressStore&) = delete;
+
+    void open(const QString& folder);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    // Whether the last open had to rebuild the index file.
+    bool indexRebuilt() const { return m_rebuilt; }
+    QString tablePath() const;
+    QString indexPath() const;
+
+    QByteArray sortKey(const QString& text) const { return m_collation->sortKey(text); }
+    const Collation& collation() const { return *m_collation; }
+
+    // Records in the table, kept up to date by the writes below.
+    qint64 recordCount() const { return m_count; }
+    // Counts again from the file (after a refresh).
+    qint64 countRecords();
+
+    // The rows of an index in its order, only those passing the filter.
+    void loadOrder(int indexNo, const FilterExpression& filter, OrderList& out);
+
+    // The records of those ids that exist, handed to sink in no particular order.
+    void readRecords(std::span<const qint64> ids,
+                     const std::function<void(qint64, const Record&)>& sink);
+    std::optional<Record> readRecord(qint64 id);
+
+    // Each is one transaction over both files; returns or throws, never half done.
+    qint64 insertRecord(const Record& r);
+    // Adds all of them in one transaction (imports, fixtures); returns the last id.
+    qint64 insertRecords(std::span<const Record> records);
+    void updateRecord(qint64 id, const Record& r);
+    void deleteRecord(qint64 id);
+
+    // The records whose key in the index equals key, by id.
+    std::vector<std::pair<qint64, Record>> recordsWithKey(int indexNo, QByteArrayView key);
+
+    // Walks the index's order (within the filter) and returns the (key, id) of
+    // the first row whose value of field satisfies match.
+    std::optional<std::pair<QByteArray, qint64>>
+    findFirstInOrder(int indexNo, const FilterExpression& filter, int field,
+                     const std::function<bool(const QString&)>& match);
+
+private:
+    struct Statements;
+
+    [[noreturn]] void raise(const QString& de, const QString& en, const QString& file,
+                            const sqlite::Failure& f) const;
+    void openTableFile();
+    bool indexFileUsable();
+    void rebuildIndexFile();
+    void attachIndex();
+    void detachIndex();
+    Record readRow(qint64 id);
+    void bumpGeneration();
+    sqlite::Statement& stmt(sqlite::Statement& slot, const QByteArray& sql);
+
+    std::unique_ptr<Collation> m_collation;
+    QString m_folder;
+    sqlite3* m_db = nullptr;
+    bool m_attached = false;
+    bool m_rebuilt = false;
+    qint64 m_count = 0;
+    QString m_uuid;
+    std::unique_ptr<Statements> m_stmts;
+};
+
+} // namespace kalvendo

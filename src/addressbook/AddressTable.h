@@ -1,0 +1,156 @@
+#pragma once
+
+#include "addressbook/Fields.h"
+#include "addressbook/FilterExpression.h"
+#include "addressbook/OrderList.h"
+#include "addressbook/RecordCache.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace kalvendo {
+
+class AddressStore;
+
+// The cursor over the address table that the main window owns (objectName
+// "AdsTable1"): one current record, browsed in the order of the active index
+// and within the filter, edited through a buffer and written by post().
+// Every failure is an EDatabaseError.
+//
+// Notifications are shaped for a QAbstractTableModel over rows():
+//   orderAboutToBeReset/orderReset      -> beginResetModel/endResetModel
+//   rowAboutToBeInserted/rowInserted    -> beginInsertRows/endInsertRows (one row)
+//   rowAboutToBeRemoved/rowRemoved      -> beginRemoveRows/endRemoveRows
+//   rowAboutToBeMoved(from, to)/rowMoved -> beginMoveRows(from, from, to > from ? to + 1 : to)
+//   rowChanged(row)                     -> dataChanged over the row
+// "to" is the row the moved record has afterwards. The bound edit fields follow
+// currentChanged and recordDataChanged.
+class AddressTable : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Insert, Edit };
+    Q_ENUM(State)
+    enum LocateOption { CaseInsensitive = 0x1, Partial = 0x2 };
+    Q_DECLARE_FLAGS(LocateOptions, LocateOption)
+    Q_FLAG(LocateOptions)
+
+    explicit AddressTable(QObject* parent = nullptr);
+    ~AddressTable() override;
+
+    // A new empty table (both files) in an existing folder without one.
+    static void createTable(const QString& folder);
+
+    void connectFolder(const QString& path);
+    void disconnectFolder();
+    bool isConnected() const { return m_connected; }
+    QString folder() const { return m_folder; }
+
+    // Opens "adressen.adt" of the connected folder; the first record is current.
+    void open();
+    // Closes the files; an unsaved insertion or change is abandoned.
+    void close();
+    bool isActive() const { return m_state != State::Inactive; }
+    // Whether the last open had to rebuild the index file.
+    bool indexRebuilt() const;
+
+    State state() const { return m_state; }
+    // All records of the table, whatever the filter.
+    qint64 recordCount() const;
+
+    // Moves save a changed record first and abandon an unchanged one.
+    void first();
+    void last();
+    void next();
+    void prior();
+    // True after next() passed the last record (prior() the first), or when no record is shown.
+    bool eof() const;
+    bool bof() const;
+
+    void insert();
+    void append();
+    void edit();
+    void post();
+    void cancel();
+    void deleteRecord();
+    void refresh();
+    bool isModified() const;
+
+    int fieldCount() const { return kFieldCount; }
+    QString fieldValue(int pos) const;
+    void setFieldValue(int pos, const QString& value);
+    QString fieldByName(const QString& name) const;
+    void setFieldByName(const QString& name, const QString& value);
+
+    // Without options: the whole value equals text exactly. Partial: the value
+    // begins with text. CaseInsensitive: compared under Unicode case folding.
+    bool locate(const QString& fieldName, const QString& text, LocateOptions options = {});
+
+    void setFilter(const QString& expression);
+    QString filter() const { return m_filterText; }
+    void setFiltered(bool on);
+    bool isFiltered() const { return m_filtered; }
+
+    void setIndexName(const QString& name);
+    QString indexName() const;
+
+    // Grid access: rows of the current order within the filter.
+    int rowCount() const { return m_order.size(); }
+    // Row of the current record; -1 when none is shown or a new one is being inserted.
+    int currentRow() const { return m_state == State::Insert ? -1 : m_row; }
+    void moveToRow(int row);
+    // A cell, read through the record cache; empty for a row that does not exist.
+    QString value(int row, int fieldPos) const;
+
+Q_SIGNALS:
+    void stateChanged(kalvendo::AddressTable::State state);
+    // Another record became current (row -1: none, or a new one being inserted).
+    void currentChanged(int row);
+    // A value of the current record changed; -1 for all of them.
+    void recordDataChanged(int fieldPos);
+    void orderAboutToBeReset();
+    void orderReset();
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
+    void rowAboutToBeMoved(int from, int to);
+    void rowMoved(int from, int to);
+    void rowChanged(int row);
+
+private:
+    void requireActive() const;
+    int checkedPos(int pos) const;
+    const FilterExpression& activeFilter() const;
+    Record recordAt(int row) const;
+    void checkBrowseMode();
+    void setState(State s);
+    void makeCurrent(int row);
+    void goTo(int row);
+    void replaceOrder(OrderList&& order, int indexNo);
+    void placeInserted(qint64 id);
+    void placeChanged();
+
+    std::unique_ptr<AddressStore> m_store;
+    QString m_folder;
+    bool m_connected = false;
+    State m_state = State::Inactive;
+    int m_indexNo = 0;
+    QString m_filterText;
+    FilterExpression m_filter;
+    bool m_filtered = false;
+
+    OrderList m_order;
+    mutable RecordCache m_cache;
+    int m_row = -1; // current row; while inserting, the row to return to
+    qint64 m_currentId = -1;
+    Record m_buffer;   // values of the current record, edited in place
+    Record m_original; // as stored, or empty for a new record
+    bool m_eof = true;
+    bool m_bof = true;
+};
+
+} // namespace kalvendo
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(kalvendo::AddressTable::LocateOptions)
