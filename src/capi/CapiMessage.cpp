@@ -32,6 +32,8 @@ TCapiMessageHeader::TCapiMessageHeader(const quint8* bytes, size_t available) {
     if (available >= 2) {
         TotalLength = word(bytes);
     }
+    // The header is part of the message: nothing past TotalLength is read.
+    available = std::min<size_t>(available, std::max<size_t>(TotalLength, 2));
     if (available >= 4) {
         ApplID = word(bytes + 2);
     }

@@ -23,8 +23,8 @@ public:
     quint16 MessageNumber = 0;
 
     TCapiMessageHeader() = default;
-    // Reads the header from at most `available` bytes; a field that is not
-    // wholly there reads as 0.
+    // Reads the header from at most `available` bytes and never past
+    // TotalLength; a field that is not wholly there reads as 0.
     TCapiMessageHeader(const quint8* bytes, size_t available);
     virtual ~TCapiMessageHeader() = default;
     TCapiMessageHeader(const TCapiMessageHeader&) = default;

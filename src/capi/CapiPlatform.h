@@ -14,7 +14,8 @@ void* Resolve(void* library, const char* name);
 bool CloseLibrary(void* library);
 
 // The driver writes to sockets; a write to a vanished server must give an
-// error code instead of ending the program.
+// error code instead of ending the program. A desktop program has no use for
+// SIGPIPE, so it is ignored whatever handler was set.
 void IgnoreBrokenPipe();
 
 // The driver library keeps its application table in POSIX shared memory and

@@ -25,11 +25,7 @@ bool CloseLibrary(void* library) {
 }
 
 void IgnoreBrokenPipe() {
-    struct sigaction current {};
-    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        // Only the default (terminate) is replaced; a handler someone installed stays.
-        std::signal(SIGPIPE, SIG_IGN);
-    }
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool SharedMemoryUsable() {
