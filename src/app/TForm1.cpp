@@ -1,0 +1,377 @@
+#include "app/TForm1.h"
+
+#include "addressbook/AddressTable.h"
+#include "app/ApplicationFolder.h"
+#include "capi/CapiInfo.h"
+#include "common/CommandGuard.h"
+#include "common/MessageDialog.h"
+#include "common/TextFile.h"
+#include "lang/Multilanguage.h"
+#include "lang/Scripts.h"
+#include "lang/StatusBar.h"
+#include "settings/IniFile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kalvendo {
+
+namespace {
+const QString kTitle = QStringLiteral("Kalvendo 2009");
+
+// The five all-groups captions; a stored group equal to one of them means no filter.
+bool isAllGroupsCaption(const QString& s) {
+    static const QStringList all = {QStringLiteral("Alle Gruppen"), QStringLiteral("All groups"),
+                                    QStringLiteral("Tous les groupes"),
+                                    QStringLiteral("Todos los grupos"),
+                                    QStringLiteral("Tutti i gruppi")};
+    return all.contains(s); // exact, case-sensitive
+}
+} // namespace
+
+TForm1::TForm1(Options options, QWidget* parent)
+    : QMainWindow(parent), m_options(std::move(options)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+
+    AdsTable1 = new AddressTable(this);
+    AdsTable1->setObjectName(QStringLiteral("AdsTable1"));
+    // Loads the CAPI driver once for the whole program.
+    info = new TCapiInfo(this);
+    info->setObjectName(QStringLiteral("info"));
+
+    buildToolBar();
+    buildMenu();
+    buildCentralArea();
+    buildStatusBar();
+
+    // The design is complete: the engine may translate from now on. No language
+    // is current yet, so this applies nothing until the settings dialog picks one.
+    lng = new TMultilanguage(this, QStringLiteral("lng"));
+    lng->setScript(scriptForm1());
+    lng->Loaded();
+
+    // Client area 886 x 538; it cannot be made smaller than that.
+    setMinimumSize(886, 538);
+    resize(886, 538);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+QString TForm1::getApplicationPath() const {
+    return kalvendo::getApplicationPath(m_options.exeDir, m_options.appDirArg);
+}
+
+QString TForm1::dataPath(const QString& name) const {
+    return ApplicationPath + QStringLiteral("daten/") + name;
+}
+
+QAction* TForm1::action(const QString& name) const {
+    return findChild<QAction*>(name);
+}
+
+QToolButton* TForm1::toolButton(const QString& name) const {
+    return findChild<QToolButton*>(name);
+}
+
+void TForm1::setCommandAvailable(const QString& actionName, bool available) {
+    if (QAction* a = action(actionName))
+        a->setEnabled(available);
+    const QVariant button =
+        action(actionName) ? action(actionName)->property("toolButton") : QVariant();
+    if (auto* b = qobject_cast<QToolButton*>(button.value<QObject*>()))
+        b->setEnabled(available);
+}
+
+QToolButton* TForm1::addToolButton(QToolBar* bar, const char* name, const QString& hint,
+                                   int standardIcon) {
+    auto* b = new QToolButton(bar);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolTip(hint);
+    b->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(standardIcon)));
+    b->setIconSize(QSize(32, 32));
+    b->setFixedSize(46, 46);
+    b->setAutoRaise(true);
+    b->setEnabled(false);
+    bar->addWidget(b);
+    return b;
+}
+
+void TForm1::buildToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(64);
+    ToolBar1->setIconSize(QSize(32, 32));
+    ToolBar1->toggleViewAction()->setVisible(false);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    addToolButton(ToolBar1, "ToolButton1", QStringLiteral("Neuer Datensatz (F2)"),
+                  QStyle::SP_FileIcon);
+    addToolButton(ToolBar1, "ToolButton2", QStringLiteral("Datensatz löschen (F3)"),
+                  QStyle::SP_TrashIcon);
+    addToolButton(ToolBar1, "ToolButton3", QStringLiteral("Änderungen speichern (F4)"),
+                  QStyle::SP_DialogSaveButton);
+    ToolBar1->addSeparator();
+    addToolButton(ToolBar1, "ToolButton5", QStringLiteral("Daten importieren (F5)"),
+                  QStyle::SP_ArrowDown);
+    addToolButton(ToolBar1, "ToolButton6", QStringLiteral("Daten exportieren (F6)"),
+                  QStyle::SP_ArrowUp);
+    addToolButton(ToolBar1, "ToolButton7", QStringLiteral("Datenbank sichern (F7)"),
+                  QStyle::SP_DriveHDIcon);
+    ToolBar1->addSeparator();
+    addToolButton(ToolBar1, "ToolButton8", QStringLiteral("Suche im Internet (F8)"),
+                  QStyle::SP_DriveNetIcon);
+    addToolButton(ToolBar1, "ToolButton9", QStringLiteral("Drucken (Strg+P)"),
+                  QStyle::SP_FileDialogDetailedView);
+    addToolButton(ToolBar1, "ToolButton10", QStringLiteral("Einstellungen (F9)"),
+                  QStyle::SP_FileDialogInfoView);
+
+    // Search panel: stretches with the window.
+    auto* panel = new QWidget(ToolBar1);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(8, 0, 4, 0);
+    auto* label13 = new QLabel(QStringLiteral("Suchbegriff:"), panel);
+    label13->setObjectName(QStringLiteral("Label13"));
+    Edit1 = new QLineEdit(panel);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    auto* label14 = new QLabel(QStringLiteral("Feld:"), panel);
+    label14->setObjectName(QStringLiteral("Label14"));
+    ComboBox1 = new QComboBox(panel);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setMinimumWidth(110);
+    row->addWidget(label13);
+    row->addWidget(Edit1, 1);
+    row->addWidget(label14);
+    row->addWidget(ComboBox1);
+    ToolBar1->addWidget(panel);
+
+    addToolButton(ToolBar1, "ToolButton4", QStringLiteral("Datensätze durchsuchen (F10)"),
+                  QStyle::SP_FileDialogContentsView);
+}
+
+QAction* TForm1::addMenuAction(QMenu* menu, const char* name, const QString& caption,
+                               const QKeySequence& shortcut, QToolButton* button) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setShortcut(shortcut);
+    a->setShortcutContext(Qt::WindowShortcut);
+    a->setEnabled(false);
+    menu->addAction(a);
+    if (button) {
+        // A menu entry with a tool button only clicks that button.
+        a->setProperty("toolButton", QVariant::fromValue<QObject*>(button));
+        connect(a, &QAction::triggered, button, [button]() {
+            if (button->isEnabled())
+                button->click();
+        });
+    }
+    return a;
+}
+
+void TForm1::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto menu = [&](const char* name, const QString& title) {
+        QMenu* m = bar->addMenu(title);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto key = [](QKeyCombination k) { return QKeySequence(k); };
+
+    QMenu* programm = menu("Programm1", QStringLiteral("Programm"));
+    addMenuAction(programm, "Einstellungen1", QStringLiteral("Einstellungen"), key(Qt::Key_F9),
+                  toolButton(QStringLiteral("ToolButton10")));
+    programm->addSeparator();
+    QAction* close =
+        addMenuAction(programm, "Beenden1", QStringLiteral("Beenden"), key(Qt::CTRL | Qt::Key_F12));
+    close->setEnabled(true);
+    connectCommand(close, &QAction::triggered, this, [this]() { Beenden1Click(); });
+
+    QMenu* record = menu("Datensatz1", QStringLiteral("Datensatz"));
+    addMenuAction(record, "NeuerDatensatz1", QStringLiteral("Neuer Datensatz"), key(Qt::Key_F2),
+                  toolButton(QStringLiteral("ToolButton1")));
+    addMenuAction(record, "Datensatzlschen1", QStringLiteral("Datensatz löschen"), key(Qt::Key_F3),
+                  toolButton(QStringLiteral("ToolButton2")));
+    addMenuAction(record, "nderungenspeichern1", QStringLiteral("Änderungen speichern"),
+                  key(Qt::Key_F4), toolButton(QStringLiteral("ToolButton3")));
+    record->addSeparator();
+    addMenuAction(record, "Import1", QStringLiteral("Import"), key(Qt::Key_F5),
+                  toolButton(QStringLiteral("ToolButton5")));
+    addMenuAction(record, "Export1", QStringLiteral("Export"), key(Qt::Key_F6),
+                  toolButton(QStringLiteral("ToolButton6")));
+    record->addSeparator();
+    addMenuAction(record, "SucheimInternet1", QStringLiteral("Suche im Internet"), key(Qt::Key_F8),
+                  toolButton(QStringLiteral("ToolButton8")));
+    addMenuAction(record, "SucheinDatenstzen1", QStringLiteral("Suche in Datensätzen"),
+                  key(Qt::Key_F10), toolButton(QStringLiteral("ToolButton4")));
+    record->addSeparator();
+    addMenuAction(record, "OutlookExport1", QStringLiteral("Outlook-Export "), key(Qt::Key_F12));
+    addMenuAction(record, "WindowsMobile1", QStringLiteral("Windows Mobile"), QKeySequence());
+
+    QMenu* db = menu("Datenbank1", QStringLiteral("Datenbank"));
+    addMenuAction(db, "Sichern1", QStringLiteral("Sichern"), key(Qt::Key_F7),
+                  toolButton(QStringLiteral("ToolButton7")));
+    addMenuAction(db, "Wiederherstellen1", QStringLiteral("Wiederherstellen"), key(Qt::Key_F11));
+    db->addSeparator();
+    addMenuAction(db, "Nummernaufbereiten1", QStringLiteral("Nummern aufbereiten"),
+                  key(Qt::CTRL | Qt::ALT | Qt::Key_N));
+    db->addSeparator();
+    addMenuAction(db, "Drucken1", QStringLiteral("Drucken"), key(Qt::CTRL | Qt::Key_P),
+                  toolButton(QStringLiteral("ToolButton9")));
+
+    QMenu* help = menu("Hilfe1", QStringLiteral("Hilfe"));
+    addMenuAction(help, "Hilfe2", QStringLiteral("Hilfe"), key(Qt::Key_F1));
+    help->addSeparator();
+    addMenuAction(help, "Errorlogsenden1", QStringLiteral("Fehlerprotokoll senden"),
+                  key(Qt::CTRL | Qt::ALT | Qt::Key_S));
+    help->addSeparator();
+    addMenuAction(help, "Datenpacken1", QStringLiteral("Daten packen"), QKeySequence());
+    help->addSeparator();
+    addMenuAction(help, "Info1", QStringLiteral("Info"), QKeySequence());
+}
+
+void TForm1::buildCentralArea() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("CentralArea"));
+    auto* split = new QHBoxLayout(central);
+    split->setContentsMargins(4, 4, 4, 4);
+
+    auto* left = new QWidget(central);
+    left->setObjectName(QStringLiteral("FieldsPanel"));
+    left->setFixedWidth(330);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    Label9 = new QLabel(left);
+    Label9->setObjectName(QStringLiteral("Label9"));
+    leftLayout->addWidget(Label9);
+    leftLayout->addStretch(1);
+
+    auto* right = new QWidget(central);
+    right->setObjectName(QStringLiteral("GridPanel"));
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addStretch(1);
+
+    split->addWidget(left);
+    split->addWidget(right, 1);
+    setCentralWidget(central);
+}
+
+void TForm1::buildStatusBar() {
+    m_panels = new TStatusBar(this);
+    m_panels->setObjectName(QStringLiteral("StatusBar1"));
+    m_panels->addPanel(140, Qt::AlignCenter);
+    m_panels->addPanel(40, Qt::AlignCenter);
+    m_panels->addPanel(50, Qt::AlignLeft | Qt::AlignVCenter);
+    m_panels->setPanelText(0, QStringLiteral("Anzahl Datensätze:"));
+    setStatusBar(m_panels);
+}
+
+void TForm1::FormCreate() {
+    // Each step runs only when the ones before it succeeded.
+    FirstShow = true;
+    bool handlerInstalled = false;
+    try {
+        ApplicationPath = getApplicationPath();
+        openTableSteps();
+
+        setApplicationExceptionHandler([](QObject* sender, const std::exception& e) {
+            // The error log arrives with the language engine; until then the
+            // error is at least shown.
+            Q_UNUSED(sender);
+            messageDlg(exceptionMessage(e), DialogKind::Error, DialogButtons::Ok);
+        });
+        handlerInstalled = true;
+
+        m_panels->setPanelText(1, QString::number(AdsTable1->recordCount()));
+
+        ComboBox1->setCurrentIndex(-1);
+        const QStringList groups = readTextLines(dataPath(QStringLiteral("group.txt")));
+        Q_UNUSED(groups);
+
+        const IniFile ab(dataPath(QStringLiteral("ab.ini")));
+        m_definably = ab.readString(QStringLiteral("preferences"), QStringLiteral("definably"), {});
+        const bool isdn = ab.readBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true);
+        Q_UNUSED(isdn);
+        applyStartupGroupFilter();
+
+        Label9->setText(m_definably);
+        ComboBox1->setCurrentIndex(0);
+    } catch (const std::exception& e) {
+        if (handlerInstalled)
+            handleUncaught(this, e);
+        else
+            messageDlg(exceptionMessage(e), DialogKind::Error, DialogButtons::Ok);
+    }
+}
+
+void TForm1::openTableSteps() {
+    AdsTable1->connectFolder(ApplicationPath + QStringLiteral("daten"));
+    AdsTable1->setIndexName(QStringLiteral("NAME"));
+    AdsTable1->open();
+}
+
+void TForm1::applyStartupGroupFilter() {
+    IniFile ab(dataPath(QStringLiteral("ab.ini")));
+    const QString group = ab.readString(QStringLiteral("preferences"), QStringLiteral("group"), {});
+    if (group.isEmpty() || isAllGroupsCaption(group))
+        return;
+    try {
+        AdsTable1->setFilter(QStringLiteral("Gruppe = [") + group + u']');
+        AdsTable1->setFiltered(true);
+    } catch (const std::exception&) {
+        // A stored group the filter cannot carry is dropped without a message.
+        AdsTable1->setFiltered(false);
+        ab.writeString(QStringLiteral("preferences"), QStringLiteral("group"), QString());
+    }
+}
+
+void TForm1::FormShow() {
+    if (!FirstShow)
+        return;
+    const IniFile ab(dataPath(QStringLiteral("ab.ini")));
+    const int pos = ab.readInteger(QStringLiteral("preferences"), QStringLiteral("searchbox"), 0);
+    ComboBox1->setCurrentIndex(pos >= 0 && pos < ComboBox1->count() ? pos : -1);
+    FirstShow = false;
+}
+
+void TForm1::FormClose() {}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    guardCommand(this, [this]() { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    guardCommand(this, [this]() { FormClose(); });
+    event->accept();
+    QApplication::quit();
+}
+
+void TForm1::Beenden1Click() {
+    close();
+}
+
+} // namespace kalvendo

@@ -1,0 +1,22 @@
+#include "app/Windows.h"
+
+namespace kalvendo {
+
+namespace {
+void setUp(QDialog* w, const char* name, const QString& caption) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setWindowTitle(caption);
+}
+} // namespace
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+    setUp(this, "Form3", QStringLiteral("Suche im Internet"));
+}
+TForm4::TForm4(QWidget* parent) : QDialog(parent) {
+    setUp(this, "Form4", QStringLiteral("Druckvorschau"));
+}
+TForm6::TForm6(QWidget* parent) : QDialog(parent) {
+    setUp(this, "Form6", QString());
+}
+
+} // namespace kalvendo

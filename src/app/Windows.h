@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/TForm5.h"
+#include "settings/TForm2.h"
+
+#include <QDialog>
+
+namespace kalvendo {
+
+// The program's secondary windows. Each is created once at start-up and only
+// shown and hidden afterwards; their content is built by their own subsystems.
+// The settings dialog TForm2 and the about box TForm5 have headers of their own.
+class TForm3 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm3(QWidget* parent = nullptr);
+};
+
+class TForm4 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm4(QWidget* parent = nullptr);
+};
+
+class TForm6 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm6(QWidget* parent = nullptr);
+};
+
+} // namespace kalvendo
