@@ -78,8 +78,12 @@ void TCapiMessage::CreateFrom(const quint8* message, size_t available) {
         available = 0;
     }
     m_header = TCapiMessageHeader(message, available);
-    // Never beyond what the message claims, never beyond what is really there.
-    const size_t total = std::min<size_t>(m_header.TotalLength, available);
+    // Never beyond what the message claims, never beyond what is really there;
+    // fewer than two bytes cannot even hold TotalLength and count as none.
+    size_t total = std::min<size_t>(m_header.TotalLength, available);
+    if (total < 2) {
+        total = 0;
+    }
     m_buffer.assign(message, message + total);
     m_pos = std::min(TCapiMessageHeader::HeaderSize(), total);
 }
