@@ -3,6 +3,7 @@
 #include "addressbook/DatabaseError.h"
 #include "addressbook/FilterExpression.h"
 #include "addressbook/OrderList.h"
+#include "addressbook/RecordCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -192,9 +193,6 @@ void AddressStore::openTableFile() {
     try {
         // Never SQLITE_OPEN_CREATE: a missing table is an error, not a new table.
         m_db = openConnection(tablePath(), SQLITE_OPEN_READWRITE);
-        sqlite::exec(m_db, "PRAGMA main.journal_mode=DELETE");
-        sqlite::exec(m_db, "PRAGMA main.synchronous=FULL");
-        sqlite::exec(m_db, "PRAGMA main.cache_size=-16000");
     } catch (const Failure& f) {
         raise(QStringLiteral("Die Tabelle %1 kann nicht geöffnet werden"),
               QStringLiteral("the table %1 cannot be opened"), tablePath(), f);
@@ -233,6 +231,15 @@ void AddressStore::openTableFile() {
     } catch (const Failure& f) {
         raise(QStringLiteral("Die Tabelle %1 ist beschädigt oder keine Adresstabelle"),
               QStringLiteral("the table %1 is damaged or not an address table"), tablePath(), f);
+    }
+    // Only now that the file is known to be ours: a journal-mode switch could write.
+    try {
+        sqlite::exec(m_db, "PRAGMA main.journal_mode=DELETE");
+        sqlite::exec(m_db, "PRAGMA main.synchronous=FULL");
+        sqlite::exec(m_db, "PRAGMA main.cache_size=-64000");
+    } catch (const Failure& f) {
+        raise(QStringLiteral("Die Tabelle %1 kann nicht geöffnet werden"),
+              QStringLiteral("the table %1 cannot be opened"), tablePath(), f);
     }
 }
 
@@ -433,7 +440,7 @@ void AddressStore::loadOrder(int indexNo, const FilterExpression& filter, OrderL
 }
 
 void AddressStore::readRecords(std::span<const qint64> ids,
-                               const std::function<void(qint64, const Record&)>& sink) {
+                               const std::function<void(qint64, const RecordData&)>& sink) {
     try {
         QByteArray sql = "SELECT id, " + columnList() + " FROM main.adressen WHERE id IN (?1";
         for (int i = 2; i <= kBlock; ++i)
@@ -444,10 +451,14 @@ void AddressStore::readRecords(std::span<const qint64> ids,
             const size_t n = std::min<size_t>(kBlock, ids.size() - start);
             for (size_t i = 0; i < n; ++i)
                 q.bind(static_cast<int>(i + 1), ids[start + i]);
-            Record r;
             while (q.step()) {
+                RecordData r;
+                qsizetype bytes = 0;
                 for (int c = 0; c < kFieldCount; ++c)
-                    r[c] = q.text(c + 1);
+                    bytes += q.utf8(c + 1).size();
+                r.reserve(bytes);
+                for (int c = 0; c < kFieldCount; ++c)
+                    r.appendField(q.utf8(c + 1));
                 sink(q.int64(0), r);
             }
         }
@@ -472,7 +483,8 @@ Record AddressStore::readRow(qint64 id) {
 
 std::optional<Record> AddressStore::readRecord(qint64 id) {
     std::optional<Record> out;
-    readRecords(std::span<const qint64>(&id, 1), [&](qint64, const Record& r) { out = r; });
+    readRecords(std::span<const qint64>(&id, 1),
+                [&](qint64, const RecordData& r) { out = r.toRecord(); });
     return out;
 }
 

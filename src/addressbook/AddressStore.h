@@ -18,6 +18,7 @@ namespace kalvendo {
 
 class FilterExpression;
 class OrderList;
+class RecordData;
 
 // The two files of the address table in a data folder: "adressen.adt" (the
 // records) and "adressen.adi" (the eleven indexes), one SQLite database each,
@@ -60,7 +61,7 @@ public:
 
     // The records of those ids that exist, handed to sink in no particular order.
     void readRecords(std::span<const qint64> ids,
-                     const std::function<void(qint64, const Record&)>& sink);
+                     const std::function<void(qint64, const RecordData&)>& sink);
     std::optional<Record> readRecord(qint64 id);
 
     // Each is one transaction over both files; returns or throws, never half done.

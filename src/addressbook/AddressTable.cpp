@@ -112,9 +112,9 @@ qint64 AddressTable::recordCount() const {
     return m_store->recordCount();
 }
 
-Record AddressTable::recordAt(int row) const {
+RecordData AddressTable::recordAt(int row) const {
     const qint64 id = m_order.idAt(row);
-    if (const Record* r = m_cache.find(id))
+    if (const RecordData* r = m_cache.find(id))
         return *r;
     // Fetch the whole block around the row: a walk or a grid page costs one query.
     const int start = row - row % kBlockRows;
@@ -127,10 +127,24 @@ Record AddressTable::recordAt(int row) const {
         if (!m_cache.find(other))
             ids.push_back(other);
     }
-    m_store->readRecords(ids, [this](qint64 got, const Record& r) { m_cache.put(got, r); });
-    if (const Record* r = m_cache.find(id))
+    m_store->readRecords(ids, [this](qint64 got, const RecordData& r) { m_cache.put(got, r); });
+    if (const RecordData* r = m_cache.find(id))
         return *r;
-    return Record{}; // removed behind our back; refresh() resolves it
+    return RecordData{}; // removed behind our back; refresh() resolves it
+}
+
+const QString& AddressTable::current(int pos) const {
+    const quint32 bit = 1u << pos;
+    if (!(m_loaded & bit)) {
+        m_buffer[pos] = m_stored.field(pos);
+        m_loaded |= bit;
+    }
+    return m_buffer[pos];
+}
+
+void AddressTable::loadAllFields() {
+    for (int i = 0; i < kFieldCount; ++i)
+        current(i);
 }
 
 void AddressTable::setState(State s) {
@@ -144,12 +158,12 @@ void AddressTable::makeCurrent(int row) {
     m_row = row;
     if (row >= 0) {
         m_currentId = m_order.idAt(row);
-        m_buffer = recordAt(row);
+        m_stored = recordAt(row);
     } else {
         m_currentId = -1;
-        m_buffer = Record{};
+        m_stored = RecordData{};
     }
-    m_original = m_buffer;
+    m_loaded = 0;
     Q_EMIT currentChanged(row);
     Q_EMIT recordDataChanged(-1);
 }
@@ -234,6 +248,7 @@ void AddressTable::insert() {
     requireActive();
     checkBrowseMode();
     m_buffer = Record{};
+    m_loaded = ~0u;
     m_original = m_buffer;
     setState(State::Insert);
     Q_EMIT currentChanged(-1);
@@ -253,6 +268,8 @@ void AddressTable::edit() {
     if (m_row < 0)
         fault(QStringLiteral("Kein Datensatz zum Bearbeiten vorhanden"),
               QStringLiteral("there is no record to edit"));
+    loadAllFields();
+    m_original = m_buffer;
     setState(State::Edit);
 }
 
@@ -262,7 +279,7 @@ bool AddressTable::isModified() const {
 
 QString AddressTable::fieldValue(int pos) const {
     requireActive();
-    return m_buffer[checkedPos(pos)];
+    return current(checkedPos(pos));
 }
 
 void AddressTable::setFieldValue(int pos, const QString& value) {
@@ -290,7 +307,7 @@ static int namedField(const QString& name) {
 
 QString AddressTable::fieldByName(const QString& name) const {
     requireActive();
-    return m_buffer[namedField(name)];
+    return current(namedField(name));
 }
 
 void AddressTable::setFieldByName(const QString& name, const QString& value) {
@@ -302,7 +319,8 @@ void AddressTable::post() {
     requireActive();
     if (m_state == State::Insert) {
         const qint64 id = m_store->insertRecord(m_buffer); // throws with nothing changed
-        m_cache.put(id, m_buffer);
+        m_stored = RecordData::fromRecord(m_buffer);
+        m_cache.put(id, m_stored);
         placeInserted(id);
     } else if (m_state == State::Edit) {
         if (!isModified()) {
@@ -310,7 +328,8 @@ void AddressTable::post() {
             return;
         }
         m_store->updateRecord(m_currentId, m_buffer);
-        m_cache.put(m_currentId, m_buffer);
+        m_stored = RecordData::fromRecord(m_buffer);
+        m_cache.put(m_currentId, m_stored);
         placeChanged();
     } else {
         fault(QStringLiteral("Kein Datensatz wird eingefügt oder bearbeitet"),
@@ -415,7 +434,7 @@ void AddressTable::replaceOrder(OrderList&& order, int indexNo) {
     // is found there by its key under the new index.
     const qint64 keepId = m_row >= 0 ? m_currentId : -1;
     const QByteArray keepKey =
-        keepId >= 0 ? m_store->sortKey(m_buffer[indexDef(indexNo).field]) : QByteArray();
+        keepId >= 0 ? m_store->sortKey(current(indexDef(indexNo).field)) : QByteArray();
     m_cache.clear();
     Q_EMIT orderAboutToBeReset();
     m_indexNo = indexNo;
@@ -531,10 +550,11 @@ QString AddressTable::indexName() const {
 QString AddressTable::value(int row, int fieldPos) const {
     if (!isActive() || row < 0 || row >= m_order.size() || fieldPos < 0 || fieldPos >= kFieldCount)
         return QString();
-    if (row == m_row && m_state == State::Edit)
-        return m_buffer[fieldPos];
+    // The current row shows its edit buffer; a record being inserted has no row yet.
+    if (row == m_row && m_state != State::Insert)
+        return current(fieldPos);
     try {
-        return recordAt(row)[fieldPos];
+        return recordAt(row).field(fieldPos);
     } catch (const EDatabaseError&) {
         // Painting must not throw; the next navigation reports the fault.
         return QString();

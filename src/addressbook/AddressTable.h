@@ -123,7 +123,9 @@ private:
     void requireActive() const;
     int checkedPos(int pos) const;
     const FilterExpression& activeFilter() const;
-    Record recordAt(int row) const;
+    RecordData recordAt(int row) const;
+    const QString& current(int pos) const;
+    void loadAllFields();
     void checkBrowseMode();
     void setState(State s);
     void makeCurrent(int row);
@@ -145,8 +147,10 @@ private:
     mutable RecordCache m_cache;
     int m_row = -1; // current row; while inserting, the row to return to
     qint64 m_currentId = -1;
-    Record m_buffer;   // values of the current record, edited in place
-    Record m_original; // as stored, or empty for a new record
+    RecordData m_stored;          // the current record as stored
+    mutable Record m_buffer;      // its values, decoded on first use; edited in place
+    mutable quint32 m_loaded = 0; // bit per field decoded into m_buffer
+    Record m_original;            // while inserting or editing: the values before
     bool m_eof = true;
     bool m_bof = true;
 };

@@ -95,6 +95,11 @@ QString Statement::text(int col) const {
     return QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col));
 }
 
+QByteArrayView Statement::utf8(int col) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+    return QByteArrayView(p, sqlite3_column_bytes(m_stmt, col));
+}
+
 QByteArrayView Statement::blob(int col) const {
     const auto* p = static_cast<const char*>(sqlite3_column_blob(m_stmt, col));
     return QByteArrayView(p, sqlite3_column_bytes(m_stmt, col));

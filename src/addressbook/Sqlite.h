@@ -47,6 +47,7 @@ public:
 
     qint64 int64(int col) const;
     QString text(int col) const;
+    QByteArrayView utf8(int col) const;
     QByteArrayView blob(int col) const;
 
 private:

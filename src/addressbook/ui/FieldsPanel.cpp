@@ -1,0 +1,120 @@
+#include "addressbook/ui/FieldsPanel.h"
+
+#include "addressbook/Fields.h"
+#include "addressbook/ui/DBControls.h"
+#include "addressbook/ui/RecordController.h"
+
+#include <QDate>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+
+namespace kalvendo {
+
+namespace {
+// The field each DBEdit<n> shows.
+constexpr std::array<int, 15> kEditField = {-1,   fName,    fVorname,  fStrasse,    fNr,
+                                            fPLZ, fWohnort, fLand,     fTelefon,    fMobil,
+                                            fFax, fEmail,   fHomepage, fGeburtstag, fDefinierbar};
+
+QString name(const char* prefix, int n) {
+    return QString::fromLatin1(prefix) + QString::number(n);
+}
+} // namespace
+
+TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FieldsPanel"));
+    for (int n = 1; n <= 14; ++n) {
+        m_edits[size_t(n)] = new TDBEdit(table, kEditField[size_t(n)], this);
+        m_edits[size_t(n)]->setObjectName(name("DBEdit", n));
+    }
+    const std::array<const char*, 16> captions = {
+        "",        "Name:",     "Vorname:",      "Straße/Nr.:", "PLZ./Wohnort:",
+        "Land:",   "Telefon:",  "Mobil:",        "Telefax::",   "",
+        "E-Mail:", "Webseite:", "Geburtsdatum:", nullptr,       nullptr,
+        "Gruppe:"};
+    for (int n = 1; n <= 15; ++n) {
+        if (!captions[size_t(n)])
+            continue;
+        m_labels[size_t(n)] = new QLabel(QString::fromUtf8(captions[size_t(n)]), this);
+        m_labels[size_t(n)]->setObjectName(name("Label", n));
+    }
+    const std::array<const char*, 5> hints = {"", "Brief verfassen an...", "E-Mail verfassen an...",
+                                              "Internetseite besuchen...",
+                                              "Adresse in Google Maps suchen"};
+    const std::array<const char*, 5> marks = {"", "\u2709", "@", "www", "\u2316"};
+    for (int n = 1; n <= 4; ++n) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(name("SpeedButton", n));
+        b->setToolTip(QString::fromUtf8(hints[size_t(n)]));
+        b->setText(QString::fromUtf8(marks[size_t(n)]));
+        b->setAutoRaise(true);
+        b->setFixedSize(25, 22);
+        // Their commands belong to the letter and link features.
+        b->setEnabled(false);
+        m_speed[size_t(n)] = b;
+    }
+
+    m_combo = new TDBComboBox(table, fGruppe, this);
+    m_combo->setObjectName(QStringLiteral("DBComboBox1"));
+    m_date = new QDateEdit(this);
+    m_date->setObjectName(QStringLiteral("DateTimePicker1"));
+    m_date->setCalendarPopup(true);
+    m_date->setToolTip(QStringLiteral("Datum auswählen"));
+    m_date->setDisplayFormat(shortDateFormat(QLocale()));
+    m_date->setDate(QDate::currentDate());
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    auto row = [&](int r, int labelNo, std::initializer_list<std::pair<QWidget*, int>> widgets) {
+        if (labelNo > 0)
+            grid->addWidget(m_labels[size_t(labelNo)], r, 0);
+        auto* line = new QHBoxLayout;
+        line->setSpacing(4);
+        for (const auto& [w, stretch] : widgets)
+            line->addWidget(w, stretch);
+        grid->addLayout(line, r, 1);
+    };
+    row(0, 1, {{m_edits[1], 1}, {m_speed[1], 0}});
+    row(1, 2, {{m_edits[2], 1}});
+    row(2, 3, {{m_edits[3], 4}, {m_edits[4], 1}});
+    row(3, 4, {{m_edits[5], 1}, {m_edits[6], 3}, {m_speed[4], 0}});
+    row(4, 5, {{m_edits[7], 1}});
+    row(5, 6, {{m_edits[8], 1}});
+    row(6, 7, {{m_edits[9], 1}});
+    row(7, 8, {{m_edits[10], 1}});
+    row(8, 9, {{m_edits[14], 1}});
+    row(9, 10, {{m_edits[11], 1}, {m_speed[2], 0}});
+    row(10, 11, {{m_edits[12], 1}, {m_speed[3], 0}});
+    row(11, 12, {{m_edits[13], 2}, {m_date, 0}, {m_labels[15], 0}, {m_combo, 2}});
+    grid->setRowStretch(12, 1);
+
+    chainTabOrder({});
+}
+
+TDBEdit* TFieldsPanel::edit(int n) const {
+    return n >= 1 && n <= 14 ? m_edits[size_t(n)] : nullptr;
+}
+
+QLabel* TFieldsPanel::label(int n) const {
+    return n >= 1 && n <= 15 ? m_labels[size_t(n)] : nullptr;
+}
+
+QToolButton* TFieldsPanel::speedButton(int n) const {
+    return n >= 1 && n <= 4 ? m_speed[size_t(n)] : nullptr;
+}
+
+void TFieldsPanel::chainTabOrder(const QList<QWidget*>& between) {
+    QList<QWidget*> order;
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13})
+        order << m_edits[size_t(n)];
+    order << m_date << m_combo << between << m_edits[14] << m_edits[11];
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+} // namespace kalvendo

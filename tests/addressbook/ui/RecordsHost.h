@@ -1,0 +1,168 @@
+#pragma once
+
+// A main window built the way the program's frame builds it around the record
+// widgets: fields, grid with navigation buttons, search panel, status bar with
+// three panels and the main window's language engine set to German.
+
+#include "addressbook/AddressStore.h"
+#include "addressbook/AddressTable.h"
+#include "addressbook/ui/AddressGrid.h"
+#include "addressbook/ui/DBControls.h"
+#include "addressbook/ui/FieldsPanel.h"
+#include "addressbook/ui/RecordController.h"
+#include "common/AppFolder.h"
+#include "common/CommandGuard.h"
+#include "common/DialogRecorder.h"
+#include "common/TextFile.h"
+#include "lang/Multilanguage.h"
+#include "lang/Scripts.h"
+#include "lang/StatusBar.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+namespace kalvendo::test {
+
+// Records with more fields than AppFolder::addRecords offers.
+inline void addFullRecords(const AppFolder& folder, const std::vector<Record>& records) {
+    AddressStore store;
+    store.open(folder.data());
+    store.insertRecords(records);
+}
+
+inline Record rec(const char* name, const char* first = "", const char* town = "",
+                  const char* group = "", const char* birthday = "") {
+    Record r;
+    r[fName] = QString::fromUtf8(name);
+    r[fVorname] = QString::fromUtf8(first);
+    r[fWohnort] = QString::fromUtf8(town);
+    r[fGruppe] = QString::fromUtf8(group);
+    r[fGeburtstag] = QString::fromUtf8(birthday);
+    return r;
+}
+
+// Errors that reached the application-wide handler, by class name.
+struct CaughtErrors {
+    CaughtErrors() {
+        setApplicationExceptionHandler(
+            [this](QObject*, const std::exception& e) { classes << exceptionClassName(e); });
+    }
+    ~CaughtErrors() { setApplicationExceptionHandler({}); }
+    QStringList classes;
+};
+
+class RecordsHost {
+public:
+    explicit RecordsHost(const AppFolder& folder) : m_folder(folder) {
+        window.setObjectName(QStringLiteral("Form1"));
+        table = new AddressTable(&window);
+        table->setObjectName(QStringLiteral("AdsTable1"));
+        table->connectFolder(folder.data());
+        table->open();
+
+        auto* bar = new QToolBar(&window);
+        bar->setObjectName(QStringLiteral("ToolBar1"));
+        window.addToolBar(bar);
+        auto tool = [&](const char* name) {
+            auto* b = new QToolButton(bar);
+            b->setObjectName(QString::fromLatin1(name));
+            b->setEnabled(false);
+            bar->addWidget(b);
+            return b;
+        };
+        newButton = tool("ToolButton1");
+        deleteButton = tool("ToolButton2");
+        saveButton = tool("ToolButton3");
+        edit1 = new QLineEdit(bar);
+        edit1->setObjectName(QStringLiteral("Edit1"));
+        bar->addWidget(edit1);
+        combo1 = new QComboBox(bar);
+        combo1->setObjectName(QStringLiteral("ComboBox1"));
+        bar->addWidget(combo1);
+        searchButton = tool("ToolButton4");
+
+        auto* central = new QWidget(&window);
+        auto* split = new QHBoxLayout(central);
+        fields = new TFieldsPanel(table, central);
+        gridPanel = new TGridPanel(table, central);
+        grid = gridPanel->grid();
+        split->addWidget(fields);
+        split->addWidget(gridPanel, 1);
+        window.setCentralWidget(central);
+
+        status = new TStatusBar(&window);
+        status->setObjectName(QStringLiteral("StatusBar1"));
+        status->addPanel(140, Qt::AlignCenter);
+        status->addPanel(40, Qt::AlignCenter);
+        status->addPanel(50);
+        window.setStatusBar(status);
+
+        lng = new TMultilanguage(&window, QStringLiteral("lng"));
+        lng->setScript(scriptForm1());
+        lng->Loaded();
+
+        controller = new RecordController(
+            {&window, table, lng, status, fields, gridPanel, edit1, combo1,
+             [this]() { return m_folder.dataFile(QStringLiteral("group.txt")); }},
+            &window);
+        controller->connectToolButtons(newButton, deleteButton, saveButton, searchButton);
+        fields->DBComboBox1()->setItems(
+            readTextLines(folder.dataFile(QStringLiteral("group.txt"))));
+        status->setPanelText(1, QString::number(table->recordCount()));
+        grid->ReadHeaders(*lng);
+
+        sync.setLanguage(QStringLiteral("German"));
+        combo1->setCurrentIndex(0);
+        window.resize(1000, 600);
+    }
+
+    void show() {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    QString caption() const { return window.windowTitle(); }
+    QString panel1() const { return status->panelText(1); }
+    TDBEdit* dbEdit(int n) const { return fields->edit(n); }
+
+    QMainWindow window;
+    AddressTable* table = nullptr;
+    TFieldsPanel* fields = nullptr;
+    TGridPanel* gridPanel = nullptr;
+    TDBAdvGrid* grid = nullptr;
+    TStatusBar* status = nullptr;
+    QLineEdit* edit1 = nullptr;
+    QComboBox* combo1 = nullptr;
+    QToolButton* newButton = nullptr;
+    QToolButton* deleteButton = nullptr;
+    QToolButton* saveButton = nullptr;
+    QToolButton* searchButton = nullptr;
+    TMultilanguage* lng = nullptr;
+    TMultilanguageSync sync;
+    RecordController* controller = nullptr;
+
+private:
+    const AppFolder& m_folder;
+};
+
+// The stored records' values of one field, read from the files by a second cursor.
+inline QStringList storedValues(const AppFolder& folder, int field) {
+    AddressStore store;
+    store.open(folder.data());
+    OrderList order;
+    store.loadOrder(0, FilterExpression(), order);
+    QStringList out;
+    for (int i = 0; i < order.size(); ++i)
+        out << store.readRecord(order.idAt(i)).value()[size_t(field)];
+    return out;
+}
+
+} // namespace kalvendo::test

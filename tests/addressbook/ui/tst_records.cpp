@@ -1,0 +1,273 @@
+// Bound edit fields, the record commands, navigation and the window caption.
+
+#include "RecordsHost.h"
+
+#include <QDateEdit>
+#include <QSignalSpy>
+
+using namespace kalvendo;
+using namespace kalvendo::test;
+
+class TestRecords : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void newRecordIsSaved_data() {
+        QTest::addColumn<QString>("saveBy");
+        QTest::newRow("save button") << QStringLiteral("ToolButton3");
+        QTest::newRow("next-record button") << QStringLiteral("Button2");
+    }
+    void newRecordIsSaved() {
+        QFETCH(QString, saveBy);
+        AppFolder folder;
+        addFullRecords(folder, {rec("Adler", "Anna"), rec("Berg", "Bernd")});
+        RecordsHost host(folder);
+        DialogRecorder dialogs;
+        QTest::mouseClick(host.newButton, Qt::LeftButton);
+        QCOMPARE(host.table->state(), AddressTable::State::Insert);
+        QCOMPARE(host.dbEdit(1)->text(), QString()); // the new record shows empty fields
+        QTest::keyClicks(host.dbEdit(1), QStringLiteral("Zander"));
+        QCOMPARE(host.caption(), QStringLiteral("Kalvendo 2009 -    Zander"));
+        QTest::mouseClick(host.window.findChild<QAbstractButton*>(saveBy), Qt::LeftButton);
+
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(host.table->state(), AddressTable::State::Browse);
+        QCOMPARE(host.table->recordCount(), 3);
+        QCOMPARE(storedValues(folder, fName),
+                 QStringList(
+                     {QStringLiteral("Adler"), QStringLiteral("Berg"), QStringLiteral("Zander")}));
+        if (saveBy == QStringLiteral("ToolButton3"))
+            QCOMPARE(host.panel1(), QStringLiteral("3"));
+    }
+
+    void typingIntoEmptyTableStartsRecord() {
+        AppFolder folder;
+        RecordsHost host(folder);
+        DialogRecorder dialogs;
+        QTest::keyClicks(host.dbEdit(2), QStringLiteral("Eva"));
+        QCOMPARE(host.table->state(), AddressTable::State::Insert);
+        QCOMPARE(host.table->fieldValue(fVorname), QStringLiteral("Eva"));
+        QTest::mouseClick(host.saveButton, Qt::LeftButton);
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(host.panel1(), QStringLiteral("1"));
+    }
+
+    void typingChangesOnlyThatField() {
+        AppFolder folder;
+        addFullRecords(folder, {rec("Adler", "Anna", "Aachen")});
+        RecordsHost host(folder);
+        QTest::keyClick(host.dbEdit(6), Qt::Key_End);
+        QTest::keyClicks(host.dbEdit(6), QStringLiteral("-Ost"));
+        QCOMPARE(host.table->state(), AddressTable::State::Edit);
+        // The other fields still show the record being changed.
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Adler"));
+        QCOMPARE(host.dbEdit(2)->text(), QStringLiteral("Anna"));
+        QCOMPARE(host.table->fieldValue(fWohnort), QStringLiteral("Aachen-Ost"));
+        QCOMPARE(host.table->fieldValue(fName), QStringLiteral("Adler"));
+    }
+
+    void deleteRecord_data() {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("countAfter");
+        QTest::newRow("answered No") << 2 << false << QString() << 2;
+        QTest::newRow("answered Yes") << 2 << true << QString() << 1;
+        QTest::newRow("empty table, Yes")
+            << 0 << true << QStringLiteral("Die Datenbank ist bereits leer!") << 0;
+    }
+    void deleteRecord() {
+        QFETCH(int, records);
+        QFETCH(bool, yes);
+        QFETCH(QString, error);
+        QFETCH(int, countAfter);
+        AppFolder folder;
+        std::vector<Record> rs = {rec("Adler"), rec("Berg")};
+        rs.resize(size_t(records));
+        addFullRecords(folder, rs);
+        RecordsHost host(folder);
+        DialogRecorder dialogs;
+        dialogs.answerNext(yes ? DialogResult::Yes : DialogResult::No);
+        QTest::mouseClick(host.deleteButton, Qt::LeftButton);
+
+        QVERIFY(!dialogs.shown.isEmpty());
+        QCOMPARE(dialogs.shown.at(0).text, QStringLiteral("Aktuellen Datensatz wirklich löschen?"));
+        QCOMPARE(dialogs.shown.at(0).kind, DialogKind::Confirmation);
+        QCOMPARE(dialogs.shown.at(0).buttons, DialogButtons::YesNo);
+        QCOMPARE(dialogs.shown.size(), error.isEmpty() ? 1 : 2);
+        if (!error.isEmpty()) {
+            QCOMPARE(dialogs.shown.at(1).text, error);
+            QCOMPARE(dialogs.shown.at(1).kind, DialogKind::Error);
+            QCOMPARE(dialogs.shown.at(1).buttons, DialogButtons::Ok);
+        }
+        QCOMPARE(host.table->recordCount(), countAfter);
+        QCOMPARE(host.panel1(), QString::number(countAfter));
+        if (records == 2 && yes)
+            QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Berg"));
+    }
+
+    void saveWithNothingToSave() {
+        AppFolder folder;
+        addFullRecords(folder, {rec("Adler")});
+        RecordsHost host(folder);
+        DialogRecorder dialogs;
+        QTest::mouseClick(host.saveButton, Qt::LeftButton);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown.at(0).text,
+                 QStringLiteral("Keine neuen Daten zum Speichern vorhanden!"));
+        QCOMPARE(dialogs.shown.at(0).kind, DialogKind::Information);
+        QCOMPARE(dialogs.shown.at(0).buttons, DialogButtons::Ok);
+        QCOMPARE(host.table->state(), AddressTable::State::Browse);
+    }
+
+    void captionFollowsFields() {
+        AppFolder folder;
+        addFullRecords(folder, {rec("Müller", "Hans"), rec("")});
+        RecordsHost host(folder);
+        QCOMPARE(host.caption(), QStringLiteral("Kalvendo 2009  -   Hans Müller"));
+        QTest::keyClick(host.dbEdit(2), Qt::Key_End);
+        QTest::keyClicks(host.dbEdit(2), QStringLiteral("i"));
+        QCOMPARE(host.caption(), QStringLiteral("Kalvendo 2009  -   Hansi Müller"));
+        QTest::keyClick(host.dbEdit(1), Qt::Key_End);
+        QTest::keyClicks(host.dbEdit(1), QStringLiteral("s"));
+        QCOMPARE(host.caption(), QStringLiteral("Kalvendo 2009 -   Hansi Müllers"));
+        // Another record became current: both names are empty there.
+        QTest::mouseClick(host.gridPanel->button(1), Qt::LeftButton);
+        QCOMPARE(host.dbEdit(1)->text(), QString());
+        QVERIFY2(host.caption() == QStringLiteral("Kalvendo 2009 -    ") ||
+                     host.caption() == QStringLiteral("Kalvendo 2009  -    "),
+                 qPrintable(host.caption()));
+    }
+
+    void datePicker_data() {
+        QTest::addColumn<bool>("newRecord");
+        QTest::newRow("new record") << true;
+        QTest::newRow("browsed record") << false;
+    }
+    void datePicker() {
+        QFETCH(bool, newRecord);
+        AppFolder folder;
+        addFullRecords(folder, {rec("Adler", "Anna", "", "", "01.02.1960")});
+        RecordsHost host(folder);
+        QDateEdit* picker = host.fields->DateTimePicker1();
+        QCOMPARE(picker->date(), QDate::currentDate());
+        QCOMPARE(picker->toolTip(), QStringLiteral("Datum auswählen"));
+        QVERIFY(picker->calendarPopup());
+        DialogRecorder dialogs;
+        if (newRecord) {
+            QTest::mouseClick(host.newButton, Qt::LeftButton);
+            QTest::keyClicks(host.dbEdit(1), QStringLiteral("Berg"));
+        }
+        picker->setDate(QDate(1971, 5, 7));
+        QCOMPARE(host.dbEdit(13)->text(), QStringLiteral("07.05.1971"));
+        QTest::mouseClick(host.saveButton, Qt::LeftButton);
+        if (newRecord) {
+            QVERIFY(dialogs.shown.isEmpty());
+            QCOMPARE(storedValues(folder, fGeburtstag),
+                     QStringList({QStringLiteral("01.02.1960"), QStringLiteral("07.05.1971")}));
+        } else {
+            QCOMPARE(dialogs.shown.size(), 1);
+            QCOMPARE(dialogs.shown.at(0).text,
+                     QStringLiteral("Keine neuen Daten zum Speichern vorhanden!"));
+            QCOMPARE(storedValues(folder, fGeburtstag), QStringList(QStringLiteral("01.02.1960")));
+            // Typing now changes the record as stored, not the shown date.
+            QTest::keyClicks(host.dbEdit(7), QStringLiteral("D"));
+            QCOMPARE(host.dbEdit(13)->text(), QStringLiteral("01.02.1960"));
+        }
+    }
+
+    void shortDateFormats_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
+                                << QStringLiteral("07.05.1971");
+        QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates)
+                            << QStringLiteral("05/07/1971");
+        QTest::newRow("C") << QLocale::c() << QStringLiteral("07/05/1971");
+    }
+    void shortDateFormats() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QCOMPARE(shortDateText(QDate(1971, 5, 7), locale), text);
+    }
+
+    void fieldWidthLimitsInput_data() {
+        QTest::addColumn<int>("edit");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("width");
+        QTest::newRow("name") << 1 << int(fName) << 50;
+        QTest::newRow("house number") << 4 << int(fNr) << 8;
+        QTest::newRow("postcode") << 5 << int(fPLZ) << 8;
+        QTest::newRow("birthday") << 13 << int(fGeburtstag) << 10;
+    }
+    void fieldWidthLimitsInput() {
+        QFETCH(int, edit);
+        QFETCH(int, field);
+        QFETCH(int, width);
+        AppFolder folder;
+        RecordsHost host(folder);
+        QTest::keyClicks(host.dbEdit(edit), QString(60, u'7'));
+        QCOMPARE(host.dbEdit(edit)->text().size(), width);
+        QCOMPARE(host.table->fieldValue(field), QString(width, u'7'));
+    }
+
+    void navigationButtons() {
+        AppFolder folder;
+        addFullRecords(folder, {rec("Cäsar"), rec("Adler"), rec("Berg")});
+        RecordsHost host(folder);
+        auto click = [&](int n) {
+            QTest::mouseClick(host.gridPanel->button(n), Qt::LeftButton);
+            return host.dbEdit(1)->text();
+        };
+        QCOMPARE(click(4), QStringLiteral("Cäsar"));
+        QCOMPARE(click(2), QStringLiteral("Cäsar")); // at the end nothing happens
+        QCOMPARE(click(3), QStringLiteral("Berg"));
+        QCOMPARE(click(1), QStringLiteral("Adler"));
+        QCOMPARE(click(3), QStringLiteral("Adler"));
+        QCOMPARE(click(2), QStringLiteral("Berg"));
+        // A changed record is saved by moving on, and takes its place in the order.
+        QTest::keyClick(host.dbEdit(1), Qt::Key_Home);
+        QTest::keyClicks(host.dbEdit(1), QStringLiteral("Z"));
+        QCOMPARE(click(1), QStringLiteral("Adler"));
+        QCOMPARE(click(4), QStringLiteral("ZBerg"));
+    }
+
+    void phoneFieldsReportLeaving() {
+        AppFolder folder;
+        addFullRecords(folder, {rec("Adler")});
+        RecordsHost host(folder);
+        host.show();
+        host.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host.window));
+        QSignalSpy left(host.dbEdit(8), &TDBEdit::Exit);
+        host.dbEdit(8)->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(host.dbEdit(8)->hasFocus());
+        host.dbEdit(9)->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(left.count(), 1);
+        // A key filter sees each typed character first.
+        host.dbEdit(8)->setKeyFilter([](QChar c) { return c.isDigit(); });
+        QTest::keyClicks(host.dbEdit(8), QStringLiteral("0+3a0"));
+        QCOMPARE(host.dbEdit(8)->text(), QStringLiteral("030"));
+    }
+
+    void inactiveTableIsReadOnly() {
+        AppFolder folder;
+        RecordsHost host(folder);
+        CaughtErrors errors;
+        host.table->close();
+        QTest::keyClicks(host.dbEdit(1), QStringLiteral("x"));
+        QCOMPARE(host.dbEdit(1)->text(), QString());
+        QVERIFY(errors.classes.isEmpty());
+        // Commands on a closed table report through their own messages or the handler.
+        DialogRecorder dialogs;
+        QTest::mouseClick(host.saveButton, Qt::LeftButton);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QTest::mouseClick(host.gridPanel->button(2), Qt::LeftButton);
+        QCOMPARE(errors.classes, QStringList(QStringLiteral("EDatabaseError")));
+    }
+};
+
+QTEST_MAIN(TestRecords)
+#include "tst_records.moc"
