@@ -102,7 +102,7 @@ void AddressGridModel::indicatorChanged() {
 }
 
 QVariant AddressGridModel::data(const QModelIndex& index, int role) const {
-    if (!m_table || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!m_table || !index.isValid() || !checkIndex(index))
         return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
@@ -116,7 +116,7 @@ QVariant AddressGridModel::data(const QModelIndex& index, int role) const {
 }
 
 bool AddressGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!m_table || role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!m_table || role != Qt::EditRole || !index.isValid() || !checkIndex(index))
         return false;
     const int field = fieldOfColumn(index.column());
     if (field < 0)
@@ -137,7 +137,7 @@ bool AddressGridModel::setData(const QModelIndex& index, const QVariant& value, 
 }
 
 Qt::ItemFlags AddressGridModel::flags(const QModelIndex& index) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!index.isValid() || !checkIndex(index))
         return Qt::NoItemFlags;
     if (index.column() == 0)
         return Qt::ItemIsEnabled;

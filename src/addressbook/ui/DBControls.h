@@ -10,7 +10,6 @@
 
 namespace kalvendo {
 
-
 // A line edit bound to one field of the address table. It shows the current
 // record's value; the first change the user makes starts editing the record
 // (or a new record when the table shows none) and every change goes straight

@@ -51,8 +51,10 @@ QString shortDateFormat(const QLocale& locale) {
         while (j < f.size() && f.at(j) == c)
             ++j;
         const qsizetype run = j - i;
-        if ((c == u'd' || c == u'M') && run <= 2)
-            out += QString(2, c); // day and month names (3 or 4 letters) stay
+        if (c == u'd' && run <= 2)
+            out += QStringLiteral("dd"); // day names (3 or 4 letters) stay
+        else if (c == u'M')
+            out += QStringLiteral("MM"); // digits, also where the locale names the month
         else if (c == u'y')
             out += QStringLiteral("yyyy");
         else

@@ -65,8 +65,6 @@ public:
         window.setObjectName(QStringLiteral("Form1"));
         table = new AddressTable(&window);
         table->setObjectName(QStringLiteral("AdsTable1"));
-        table->connectFolder(folder.data());
-        table->open();
 
         auto* bar = new QToolBar(&window);
         bar->setObjectName(QStringLiteral("ToolBar1"));
@@ -114,9 +112,12 @@ public:
              [this]() { return m_folder.dataFile(QStringLiteral("group.txt")); }},
             &window);
         controller->connectToolButtons(newButton, deleteButton, saveButton, searchButton);
+        // As at start-up: the widgets exist before the table opens.
+        table->connectFolder(folder.data());
+        table->open();
+        status->setPanelText(1, QString::number(table->recordCount()));
         fields->DBComboBox1()->setItems(
             readTextLines(folder.dataFile(QStringLiteral("group.txt"))));
-        status->setPanelText(1, QString::number(table->recordCount()));
         grid->ReadHeaders(*lng);
 
         sync.setLanguage(QStringLiteral("German"));

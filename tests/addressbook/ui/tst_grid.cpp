@@ -1,0 +1,271 @@
+// The address grid: model over the cursor, header clicks, column widths,
+// following the current record, in-place editing, hints and links.
+
+#include "RecordsHost.h"
+
+#include "settings/IniFile.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+
+using namespace kalvendo;
+using namespace kalvendo::test;
+
+namespace {
+
+std::vector<Record> towns() {
+    return {rec("Adler", "Anna", "Zwickau", "Familie"), rec("Berg", "Bernd", "Aachen", "Arbeit"),
+            rec("Christ", "Clara", "München", "Familie"), rec("Dorn", "Dora", "Bonn", "Verein")};
+}
+
+QStringList column(const QAbstractItemModel* m, int c) {
+    QStringList out;
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << m->index(r, c).data().toString();
+    return out;
+}
+
+QList<int> underlined(const QAbstractItemModel* m) {
+    QList<int> out;
+    for (int c = 0; c < m->columnCount(); ++c)
+        if (m->headerData(c, Qt::Horizontal, Qt::FontRole).value<QFont>().underline())
+            out << c;
+    return out;
+}
+
+void clickHeader(TDBAdvGrid* grid, int c) {
+    QHeaderView* h = grid->horizontalHeader();
+    QTest::mouseClick(
+        h->viewport(), Qt::LeftButton, {},
+        QPoint(h->sectionViewportPosition(c) + h->sectionSize(c) / 2, h->height() / 2));
+}
+
+QStringList names(std::initializer_list<const char*> list) {
+    QStringList out;
+    for (const char* n : list)
+        out << QString::fromUtf8(n);
+    return out;
+}
+
+} // namespace
+
+class TestGrid : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void modelFollowsEveryChange() {
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        QAbstractItemModelTester tester(host.grid->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        AddressTable* t = host.table;
+        t->insert();
+        t->setFieldValue(fName, QStringLiteral("Bach"));
+        t->post();
+        QCOMPARE(column(host.grid->model(), 1), names({"Adler", "Bach", "Berg", "Christ", "Dorn"}));
+        t->first();
+        t->edit();
+        t->setFieldValue(fName, QStringLiteral("Zeh")); // moves to the end
+        t->post();
+        QCOMPARE(host.grid->currentIndex().row(), 4);
+        t->deleteRecord();
+        t->setIndexName(QStringLiteral("WOHNORT"));
+        t->setFilter(QStringLiteral("Gruppe = [Familie]"));
+        t->setFiltered(true);
+        QCOMPARE(host.grid->model()->rowCount(), 1);
+        t->setFiltered(false);
+        t->refresh();
+        QCOMPARE(column(host.grid->model(), 6), names({"", "Aachen", "Bonn", "München"}));
+        t->close();
+        QCOMPARE(host.grid->model()->rowCount(), 0);
+    }
+
+    void layoutAndHeaders() {
+        AppFolder folder;
+        RecordsHost host(folder);
+        TDBAdvGrid* g = host.grid;
+        QCOMPARE(g->objectName(), QStringLiteral("DBAdvGrid1"));
+        QCOMPARE(g->model()->columnCount(), 16);
+        QCOMPARE(g->columnWidth(0), 20);
+        for (int c = 1; c < 16; ++c)
+            QCOMPARE(g->columnWidth(c), 64);
+        QCOMPARE(g->verticalHeader()->defaultSectionSize(), 22);
+        QCOMPARE(g->horizontalHeader()->height(), 22);
+        QCOMPARE(underlined(g->model()), QList<int>({1}));
+        g->setUserFieldHeader(QStringLiteral("Geb.:Ort:"));
+        auto header = [&](int c) { return g->model()->headerData(c, Qt::Horizontal).toString(); };
+        QCOMPARE(header(0), QString());
+        QCOMPARE(header(1), QStringLiteral("Name"));
+        QCOMPARE(header(6), QStringLiteral("Stadt"));
+        QCOMPARE(header(11), QStringLiteral("Geb.Ort"));
+        QCOMPARE(header(13), QStringLiteral("Internetseite"));
+        host.sync.setLanguage(QStringLiteral("English"));
+        QCOMPARE(header(1), QStringLiteral("Last name"));
+        QCOMPARE(header(2), QStringLiteral("First name"));
+        QCOMPARE(header(11), QStringLiteral("Geb.Ort"));
+        // Before any language is chosen the engine gives empty headers.
+        TMultilanguage silent(nullptr);
+        g->ReadHeaders(silent);
+        QCOMPARE(header(1), QString());
+        QCOMPARE(header(11), QStringLiteral("Geb.Ort"));
+    }
+
+    void sortableHeaders() {
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        host.show();
+        QAbstractItemModel* m = host.grid->model();
+        QTest::mouseClick(host.gridPanel->button(2), Qt::LeftButton); // Berg is current
+        clickHeader(host.grid, 6);                                    // "Stadt"
+        QCOMPARE(host.table->indexName(), QStringLiteral("WOHNORT"));
+        QCOMPARE(column(m, 6), names({"Aachen", "Bonn", "München", "Zwickau"}));
+        QCOMPARE(underlined(m), QList<int>({6}));
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Berg")); // still current
+        QCOMPARE(host.grid->currentIndex().row(), 0);
+        clickHeader(host.grid, 1);
+        QCOMPARE(column(m, 1), names({"Adler", "Berg", "Christ", "Dorn"}));
+        QCOMPARE(underlined(m), QList<int>({1}));
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Berg"));
+    }
+
+    void otherHeadersDoNothing_data() {
+        QTest::addColumn<int>("col");
+        for (int c : {0, 4, 7, 8, 9, 10, 12, 13, 14})
+            QTest::newRow(qPrintable(QString::number(c))) << c;
+    }
+    void otherHeadersDoNothing() {
+        QFETCH(int, col);
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        host.show();
+        clickHeader(host.grid, col);
+        QCOMPARE(host.table->indexName(), QStringLiteral("NAME"));
+        QCOMPARE(underlined(host.grid->model()), QList<int>({1}));
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Adler"));
+    }
+
+    void dataCellClickMakesRowCurrent() {
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        host.show();
+        TDBAdvGrid* g = host.grid;
+        const QRect cell = g->visualRect(g->model()->index(2, 1));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Christ"));
+        QCOMPARE(host.table->indexName(), QStringLiteral("NAME"));
+        // And the grid follows the table.
+        QTest::mouseClick(host.gridPanel->button(4), Qt::LeftButton);
+        QCOMPARE(g->currentIndex().row(), 3);
+    }
+
+    void headerClickSavesChangedRecordFirst() {
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        host.show();
+        QTest::keyClick(host.dbEdit(6), Qt::Key_End);
+        QTest::keyClicks(host.dbEdit(6), QStringLiteral("-Ost"));
+        clickHeader(host.grid, 6);
+        QCOMPARE(host.table->state(), AddressTable::State::Browse);
+        QVERIFY(storedValues(folder, fWohnort).contains(QStringLiteral("Zwickau-Ost")));
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Adler"));
+        QCOMPARE(host.grid->currentIndex().row(), 3);
+    }
+
+    void inPlaceEditGoesToTable() {
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        host.show();
+        TDBAdvGrid* g = host.grid;
+        const QModelIndex cell = g->model()->index(1, 6);
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(cell).center());
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Berg"));
+        g->edit(cell);
+        auto* editor = g->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QCOMPARE(editor->maxLength(), 50);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Aalen"));
+        // A header click hands the open editor's text to the record before ordering.
+        clickHeader(g, 6);
+        QCOMPARE(host.dbEdit(6)->text(), QStringLiteral("Aalen"));
+        QCOMPARE(column(g->model(), 6), names({"Aalen", "Bonn", "München", "Zwickau"}));
+        QVERIFY(storedValues(folder, fWohnort).contains(QStringLiteral("Aalen")));
+    }
+
+    void columnWidthsPersist() {
+        AppFolder folder;
+        const QString ini = folder.dataFile(QStringLiteral("col.ini"));
+        {
+            RecordsHost host(folder);
+            host.grid->setColumnWidth(0, 33);
+            host.grid->setColumnWidth(6, 150);
+            host.grid->saveColumnWidths(ini);
+        }
+        QCOMPARE(IniFile(ini).readInteger(QStringLiteral("all"), QStringLiteral("Col6"), 0), 150);
+        {
+            RecordsHost host(folder);
+            host.grid->loadColumnWidths(ini);
+            QCOMPARE(host.grid->columnWidth(0), 33);
+            QCOMPARE(host.grid->columnWidth(6), 150);
+            QCOMPARE(host.grid->columnWidth(7), 64);
+        }
+        // Absent keys and unusable values keep the design widths.
+        folder.write(QStringLiteral("col.ini"),
+                     "[all]\r\nCol1=abc\r\nCol2=-5\r\nCol3=0\r\nCol4=90\r\n");
+        {
+            RecordsHost host(folder);
+            host.grid->loadColumnWidths(ini);
+            QCOMPARE(host.grid->columnWidth(0), 20);
+            for (int c : {1, 2, 3, 5})
+                QCOMPARE(host.grid->columnWidth(c), 64);
+            QCOMPARE(host.grid->columnWidth(4), 90);
+        }
+        QVERIFY(QFile::remove(ini));
+        {
+            RecordsHost host(folder);
+            host.grid->loadColumnWidths(ini);
+            QCOMPARE(host.grid->columnWidth(0), 20);
+            QCOMPARE(host.grid->columnWidth(6), 64);
+        }
+    }
+
+    void hintForTextThatDoesNotFit() {
+        AppFolder folder;
+        Record r = rec("Kurz");
+        r[fStrasse] = QStringLiteral("Hauptstraße am langen Ende der Stadt");
+        addFullRecords(folder, {r});
+        RecordsHost host(folder);
+        const QAbstractItemModel* m = host.grid->model();
+        QCOMPARE(host.grid->cellHint(m->index(0, 3)), r[fStrasse]);
+        QCOMPARE(host.grid->cellHint(m->index(0, 1)), QString());
+        host.grid->setColumnWidth(3, 600);
+        QCOMPARE(host.grid->cellHint(m->index(0, 3)), QString());
+    }
+
+    void linkTexts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("link");
+        QTest::newRow("web") << QStringLiteral("http://example.org/a?b=c") << true;
+        QTest::newRow("www") << QStringLiteral("www.example.org") << true;
+        QTest::newRow("mail") << QStringLiteral("anna@example.org") << true;
+        QTest::newRow("mailto") << QStringLiteral("mailto:anna@example.org") << true;
+        QTest::newRow("name") << QStringLiteral("Anna Adler") << false;
+        QTest::newRow("at without domain") << QStringLiteral("a@b") << false;
+        QTest::newRow("blank inside") << QStringLiteral("www.a b.de") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void linkTexts() {
+        QFETCH(QString, text);
+        QFETCH(bool, link);
+        QCOMPARE(AddressGridDelegate::looksLikeLink(text), link);
+    }
+};
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
