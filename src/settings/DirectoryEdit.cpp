@@ -1,0 +1,52 @@
+#include "settings/DirectoryEdit.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace kalvendo {
+
+namespace {
+DirectoryEdit::FolderChooser& chooser() {
+    static DirectoryEdit::FolderChooser c;
+    return c;
+}
+} // namespace
+
+DirectoryEdit::DirectoryEdit(QWidget* parent)
+    : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this)) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    m_button->setText(QStringLiteral("..."));
+    m_button->setToolTip(QStringLiteral("Select Directory"));
+    row->addWidget(m_edit, 1);
+    row->addWidget(m_button);
+    setFocusProxy(m_edit);
+    connect(m_button, &QToolButton::clicked, this, &DirectoryEdit::browse);
+}
+
+QString DirectoryEdit::text() const {
+    return m_edit->text();
+}
+
+void DirectoryEdit::setText(const QString& text) {
+    m_edit->setText(text);
+}
+
+void DirectoryEdit::setFolderChooser(FolderChooser c) {
+    chooser() = std::move(c);
+}
+
+void DirectoryEdit::browse() {
+    const QString caption = QStringLiteral("Select Directory");
+    const QString start = m_edit->text();
+    const QString chosen = chooser() ? chooser()(this, caption, start)
+                                     : QFileDialog::getExistingDirectory(this, caption, start);
+    if (!chosen.isEmpty())
+        m_edit->setText(QDir::toNativeSeparators(chosen));
+}
+
+} // namespace kalvendo

@@ -1,0 +1,13 @@
+#include "settings/SettingsHost.h"
+
+#include <QCoreApplication>
+
+namespace kalvendo {
+
+SettingsHost::~SettingsHost() = default;
+
+QString SettingsHost::executableFolder() const {
+    return QCoreApplication::applicationDirPath();
+}
+
+} // namespace kalvendo
