@@ -135,18 +135,21 @@ void AddressStore::createTable(const QString& folder) {
         db = openConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         sqlite::exec(db, "PRAGMA journal_mode=DELETE");
         sqlite::exec(db, "PRAGMA synchronous=FULL");
-        Transaction tx(db, "BEGIN IMMEDIATE");
-        QByteArray cols;
-        for (int i = 0; i < kFieldCount; ++i)
-            cols += ", " + quoted(fieldDef(i).name) + " TEXT NOT NULL";
-        sqlite::exec(db, "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value NOT NULL)");
-        sqlite::exec(db, "CREATE TABLE adressen(id INTEGER PRIMARY KEY AUTOINCREMENT" + cols + ")");
-        Statement meta(db, "INSERT INTO meta(key, value) VALUES ('format', ?1), ('uuid', ?2), "
-                           "('generation', 0)");
-        meta.bind(1, qint64(kFormat));
-        meta.bind(2, QUuid::createUuid().toString(QUuid::WithoutBraces));
-        meta.step();
-        tx.commit();
+        {
+            Transaction tx(db, "BEGIN IMMEDIATE");
+            QByteArray cols;
+            for (int i = 0; i < kFieldCount; ++i)
+                cols += ", " + quoted(fieldDef(i).name) + " TEXT NOT NULL";
+            sqlite::exec(db, "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value NOT NULL)");
+            sqlite::exec(db,
+                         "CREATE TABLE adressen(id INTEGER PRIMARY KEY AUTOINCREMENT" + cols + ")");
+            Statement meta(db, "INSERT INTO meta(key, value) VALUES ('format', ?1), ('uuid', ?2), "
+                               "('generation', 0)");
+            meta.bind(1, qint64(kFormat));
+            meta.bind(2, QUuid::createUuid().toString(QUuid::WithoutBraces));
+            meta.step();
+            tx.commit();
+        }
         sqlite3_close(db);
         db = nullptr;
     } catch (const Failure& f) {
@@ -387,7 +390,8 @@ void AddressStore::rebuildIndexFile() {
 void AddressStore::close() {
     m_stmts.reset();
     if (m_db) {
-        sqlite3_close(m_db);
+        // _v2: should a statement still be alive, the handle is freed with it.
+        sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
     m_attached = false;

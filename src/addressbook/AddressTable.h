@@ -19,7 +19,7 @@ class AddressStore;
 // and within the filter, edited through a buffer and written by post().
 // Every failure is an EDatabaseError.
 //
-// Notifications are shaped for a QAbstractTableModel over rows():
+// Notifications map one-to-one onto a QAbstractTableModel over rowCount()/value():
 //   orderAboutToBeReset/orderReset      -> beginResetModel/endResetModel
 //   rowAboutToBeInserted/rowInserted    -> beginInsertRows/endInsertRows (one row)
 //   rowAboutToBeRemoved/rowRemoved      -> beginRemoveRows/endRemoveRows
