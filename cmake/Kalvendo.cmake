@@ -23,5 +23,5 @@ function(kalvendo_test name)
     endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=de_DE.UTF-8;LC_ALL=C.UTF-8;TZ=Europe/Berlin;${ARG_ENV}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=de_DE.UTF-8;LC_ALL=de_DE.UTF-8;TZ=Europe/Berlin;${ARG_ENV}")
 endfunction()
