@@ -5,12 +5,11 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QPointer>
+#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
 #include <array>
-
-class QPushButton;
 
 namespace kalvendo {
 

@@ -108,11 +108,18 @@ QToolButton* TFieldsPanel::speedButton(int n) const {
     return n >= 1 && n <= 4 ? m_speed[size_t(n)] : nullptr;
 }
 
-void TFieldsPanel::chainTabOrder(const QList<QWidget*>& between) {
+void TFieldsPanel::setGroups(const QStringList& groups) {
+    m_combo->setItems(groups);
+}
+
+void TFieldsPanel::chainTabOrder(std::initializer_list<QWidget*> between) {
     QList<QWidget*> order;
     for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13})
         order << m_edits[size_t(n)];
-    order << m_date << m_combo << between << m_edits[14] << m_edits[11];
+    order << m_date << m_combo;
+    for (QWidget* w : between)
+        order << w;
+    order << m_edits[14] << m_edits[11];
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

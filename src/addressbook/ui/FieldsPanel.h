@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <array>
+#include <initializer_list>
 
 class QDateEdit;
 class QLabel;
@@ -34,7 +35,10 @@ public:
 
     // The window's own controls that stand in the tab order between the group
     // list and the user-defined field (tool bar, navigation buttons, grid).
-    void chainTabOrder(const QList<QWidget*>& between);
+    void chainTabOrder(std::initializer_list<QWidget*> between);
+
+    // The entries of the group list (the lines of group.txt).
+    void setGroups(const QStringList& groups);
 
 private:
     std::array<TDBEdit*, 15> m_edits{};

@@ -68,7 +68,7 @@ QString shortDateText(const QDate& date, const QLocale& locale) {
     return locale.toString(date, shortDateFormat(locale));
 }
 
-bool isAllGroupsCaption(const QString& caption) {
+bool isAllGroupsEntry(const QString& caption) {
     static const std::array<QString, 5> all = {
         QStringLiteral("Alle Gruppen"), QStringLiteral("All groups"),
         QStringLiteral("Tous les groupes"), QStringLiteral("Todos los grupos"),
@@ -255,7 +255,7 @@ void RecordController::MenuItemClick(QAction* item) {
     const QString caption = item->data().toString();
     AddressTable* t = m_parts.table;
     grid()->commitEdit();
-    if (isAllGroupsCaption(caption)) {
+    if (isAllGroupsEntry(caption)) {
         t->setFiltered(false);
     } else {
         t->setFilter(QStringLiteral("Gruppe = [") + caption + u']');

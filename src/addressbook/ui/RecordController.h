@@ -32,7 +32,7 @@ QString shortDateFormat(const QLocale& locale);
 QString shortDateText(const QDate& date, const QLocale& locale = QLocale());
 
 // True for the all-groups captions of the five languages (exact comparison).
-bool isAllGroupsCaption(const QString& caption);
+bool isAllGroupsEntry(const QString& caption);
 
 // The commands of the main window that work on the address records: new,
 // delete, save, navigation, window caption, birthday picker, search and the

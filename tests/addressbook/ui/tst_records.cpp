@@ -215,6 +215,26 @@ private Q_SLOTS:
         QCOMPARE(host.table->fieldValue(field), QString(width, u'7'));
     }
 
+    void groupListWritesGroup() {
+        AppFolder folder;
+        folder.write(QStringLiteral("group.txt"), "Arbeit\r\nFamilie\r\n");
+        addFullRecords(folder, {rec("Adler", "", "", "Familie"), rec("Berg", "", "", "Alt")});
+        RecordsHost host(folder);
+        TDBComboBox* groups = host.fields->DBComboBox1();
+        groups->setItems(readTextLines(folder.dataFile(QStringLiteral("group.txt"))));
+        QVERIFY(!groups->isEditable());
+        QCOMPARE(groups->currentText(), QStringLiteral("Familie"));
+        QTest::keyClick(groups, Qt::Key_Up);
+        QCOMPARE(host.table->state(), AddressTable::State::Edit);
+        QCOMPARE(host.table->fieldValue(fGruppe), QStringLiteral("Arbeit"));
+        // A stored group that is not in the list shows as no choice.
+        QTest::mouseClick(host.gridPanel->button(2), Qt::LeftButton);
+        QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Berg"));
+        QCOMPARE(groups->currentIndex(), -1);
+        QCOMPARE(storedValues(folder, fGruppe),
+                 QStringList({QStringLiteral("Arbeit"), QStringLiteral("Alt")}));
+    }
+
     void navigationButtons() {
         AppFolder folder;
         addFullRecords(folder, {rec("Cäsar"), rec("Adler"), rec("Berg")});
