@@ -1,0 +1,72 @@
+#include "callerid/CallNotice.h"
+
+#include "addressbook/AddressTable.h"
+#include "addressbook/Fields.h"
+#include "common/Exception.h"
+#include "common/LocaleFormat.h"
+#include "settings/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace kalvendo {
+
+QString callNotice(const QDateTime& when, const QString& who, const QString& called,
+                   const CallNoticeTexts& texts) {
+    return formatShortDate(when.date()) + QStringLiteral(" / ") + formatLongTime(when.time()) +
+           QStringLiteral("  -   ") + texts.call + QStringLiteral("  ") + who +
+           QStringLiteral("  ") + texts.to + QStringLiteral("  ") + called;
+}
+
+void appendCallLog(const QString& folder, const QString& line) {
+    // The folder is used as stored; a trailing separator only doubles it.
+    const QString path = folder + QStringLiteral("/isdnlog.txt");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw EInOutError(QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2")
+                              .arg(QDir::toNativeSeparators(path), f.errorString()));
+    const QByteArray data = line.toUtf8() + "\r\n";
+    if (f.write(data) != data.size() || !f.flush())
+        throw EInOutError(QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2")
+                              .arg(QDir::toNativeSeparators(path), f.errorString()));
+}
+
+IncomingCall::IncomingCall(AddressTable& table, QString abIniPath, CallNoticeTexts texts,
+                           CallNoticeView view)
+    : m_table(table), m_abIni(std::move(abIniPath)), m_texts(std::move(texts)),
+      m_view(std::move(view)) {}
+
+QString IncomingCall::handle(const QString& callingNumber, const QString& calledNumber,
+                             const QDateTime& when) {
+    IniFile ab(m_abIni);
+
+    QString who;
+    bool unknown = false;
+    if (callingNumber.isEmpty()) {
+        who = m_texts.nrunknown;
+    } else if (m_table.locate(QStringLiteral("tsuche"), callingNumber) ||
+               m_table.locate(QStringLiteral("hsuche"), callingNumber)) {
+        who = m_table.fieldValue(fVorname) + u' ' + m_table.fieldValue(fName);
+    } else {
+        who = callingNumber;
+        unknown = true;
+    }
+
+    const QString notice = callNotice(when, who, calledNumber, m_texts);
+    if (m_view.showNotice)
+        m_view.showNotice(notice);
+    if (m_view.bringToFront)
+        m_view.bringToFront();
+
+    if (unknown)
+        ab.writeString(QStringLiteral("preferences"), QStringLiteral("isdncpn"), callingNumber);
+
+    const bool log = ab.readBool(QStringLiteral("preferences"), QStringLiteral("isdnlog"), true);
+    const QString folder =
+        ab.readString(QStringLiteral("preferences"), QStringLiteral("isdnpath"), QString());
+    if (log && !folder.isEmpty())
+        appendCallLog(folder, notice);
+    return notice;
+}
+
+} // namespace kalvendo
