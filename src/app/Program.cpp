@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPointer>
 #include <QToolButton>
 
 namespace kalvendo {
@@ -35,27 +36,34 @@ namespace {
 // public interface and its controls' designer names.
 class MainWindowSettingsHost : public SettingsHost {
 public:
-    explicit MainWindowSettingsHost(TForm1& form1) : m_form1(form1) {}
+    // Looked up before the later windows exist: the settings dialog has a
+    // ComboBox1 of its own.
+    explicit MainWindowSettingsHost(TForm1& form1)
+        : m_form1(form1), m_search(form1.findChild<QComboBox*>(QStringLiteral("ComboBox1"))),
+          m_groups(form1.findChild<QComboBox*>(QStringLiteral("DBComboBox1"))) {}
 
     QString applicationPath() const override { return m_form1.applicationPath(); }
-    QComboBox* searchFieldList() const override {
-        return m_form1.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
-    }
+    QComboBox* searchFieldList() const override { return m_search.data(); }
     TCapiInfo* capiInfo() const override { return m_form1.capiInfo(); }
     void reloadGroupList() override {
-        auto* list = m_form1.findChild<QComboBox*>(QStringLiteral("DBComboBox1"));
+        QComboBox* list = m_groups.data();
         if (list == nullptr)
             return;
-        // The field's value is the record's, not the list's: it stays.
+        // The list shows the record's value again, whatever the new entries.
         const QString text = list->currentText();
         const QSignalBlocker block(list);
         list->clear();
         list->addItems(readTextLines(groupFilePath(applicationPath())));
-        list->setEditText(text);
+        const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        list->setCurrentIndex(index);
+        if (index < 0 && list->isEditable())
+            list->setEditText(text);
     }
 
 private:
     TForm1& m_form1;
+    QPointer<QComboBox> m_search;
+    QPointer<QComboBox> m_groups;
 };
 
 } // namespace

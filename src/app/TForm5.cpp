@@ -55,7 +55,7 @@ namespace {
 
 // Five beta testers, one translator, then the tools the program is built with.
 QString credits() {
-    const auto link = [](const char* name, const char* url) {
+    const auto link = [](const char* name, const char* url) -> QString {
         return QString::fromUtf8(name) + QStringLiteral(" (<a href=\"") + QString::fromUtf8(url) +
                QStringLiteral("\">") + QString::fromUtf8(url) + QStringLiteral("</a>)");
     };
