@@ -54,6 +54,14 @@ QString indexTableSqlAsStored(int k) {
         .replace(QStringLiteral("TABLE idx."), QStringLiteral("TABLE "));
 }
 
+// What is stored is always within the widths, whoever writes.
+Record fitted(const Record& given) {
+    Record r;
+    for (int i = 0; i < kFieldCount; ++i)
+        r[i] = fitToField(i, given[i]);
+    return r;
+}
+
 QString detailOf(const Failure& f) {
     return QStringLiteral("%1 (SQLite %2)").arg(f.message).arg(f.code);
 }
@@ -511,7 +519,8 @@ qint64 AddressStore::insertRecords(std::span<const Record> records) {
         for (int i = 1; i <= kFieldCount; ++i)
             params += (i > 1 ? ",?" : "?") + QByteArray::number(i);
         qint64 id = -1;
-        for (const Record& r : records) {
+        for (const Record& given : records) {
+            const Record r = fitted(given);
             Statement& ins = stmt(m_stmts->insert, "INSERT INTO main.adressen(" + columnList() +
                                                        ") VALUES (" + params + ")");
             for (int i = 0; i < kFieldCount; ++i)
@@ -537,7 +546,8 @@ qint64 AddressStore::insertRecords(std::span<const Record> records) {
     }
 }
 
-void AddressStore::updateRecord(qint64 id, const Record& r) {
+void AddressStore::updateRecord(qint64 id, const Record& given) {
+    const Record r = fitted(given);
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         // The stored values, not the caller's copy, say which index rows to replace.

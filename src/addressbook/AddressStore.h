@@ -65,6 +65,7 @@ public:
     std::optional<Record> readRecord(qint64 id);
 
     // Each is one transaction over both files; returns or throws, never half done.
+    // Values longer than their field are cut (fitToField).
     qint64 insertRecord(const Record& r);
     // Adds all of them in one transaction (imports, fixtures); returns the last id.
     qint64 insertRecords(std::span<const Record> records);

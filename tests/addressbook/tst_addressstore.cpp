@@ -101,6 +101,15 @@ void TstAddressStore::createTableLaysOutBothFiles() {
     t.open();
     QCOMPARE(t.recordCount(), 1);
     QVERIFY(!t.indexRebuilt());
+    t.close();
+
+    // Writers other than the cursor (imports, fixtures) are held to the widths too.
+    folder.add({person(QString(60, u'x'), QString(51, u'y'))});
+    std::map<qint64, Record> stored;
+    problem = verifyFiles(folder.path(), &stored);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(stored.rbegin()->second[fName], QString(50, u'x'));
+    QCOMPARE(stored.rbegin()->second[fVorname], QString(50, u'y'));
 }
 
 void TstAddressStore::openFailsClearly_data() {
