@@ -482,7 +482,12 @@ void TForm2::Button1Click() {
     QLineEdit* edit = m_edits[20];
     if (edit->text().isEmpty())
         return;
-    ListBox1->addItem(edit->text());
+    // One group is one line of group.txt, also when a pasted name held breaks.
+    QString name = edit->text();
+    name.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    name.replace(u'\r', u' ');
+    name.replace(u'\n', u' ');
+    ListBox1->addItem(name);
     edit->clear();
 }
 

@@ -102,6 +102,17 @@ private Q_SLOTS:
                             "[user]\r\nname=\r\n"));
     }
 
+    void lineBreaksInAValueStayInItsLine() {
+        put(path("lb.ini"), "[letter]\r\nadresses=x\r\n[preferences]\r\nisdn=0\r\n");
+        IniFile ini(path("lb.ini"));
+        ini.writeString(QStringLiteral("letter"), QStringLiteral("adresses"),
+                        QStringLiteral("Liebe\r\n[preferences]\nisdn=1\r"));
+        QCOMPARE(get(path("lb.ini")),
+                 QByteArray("[letter]\r\nadresses=Liebe [preferences] isdn=1 \r\n"
+                            "[preferences]\r\nisdn=0\r\n"));
+        QVERIFY(!ini.readBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true));
+    }
+
     void refusedWriteRaisesAndKeepsFile() {
         put(path("ro.ini"), "[preferences]\r\ngroup=x\r\n");
         QFile::setPermissions(path("ro.ini"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);

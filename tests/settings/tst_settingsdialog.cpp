@@ -488,6 +488,21 @@ private Q_SLOTS:
         QCOMPARE(host.groups->itemText(2), QStringLiteral(" Verein "));
     }
 
+    // Text pasted with line breaks stays one value and one group.
+    void pastedLineBreaks() {
+        Host host(true);
+        auto dialog = open(host);
+        child<QLineEdit>(*dialog, "Edit17")->setText(QStringLiteral("Hallo\n[export]\nformat=3"));
+        child<QLineEdit>(*dialog, "Edit21")->setText(QStringLiteral("Neue\r\nGruppe"));
+        child<QPushButton>(*dialog, "Button1")->click();
+        showAndClose(*dialog);
+        const IniFile ab(host.file("ab.ini"));
+        QCOMPARE(ab.readString(QStringLiteral("letter"), QStringLiteral("adresses"), {}),
+                 QStringLiteral("Hallo [export] format=3"));
+        QCOMPARE(ab.readInteger(QStringLiteral("export"), QStringLiteral("format"), -9), 0);
+        QVERIFY(get(host.file("group.txt")).endsWith("Arbeit\r\nNeue Gruppe\r\n"));
+    }
+
     void refusedWriteIsReportedAndNothingElseIsDone() {
         Host host(true);
         const QByteArray before = "[preferences]\r\nlanguage=German\r\n";
