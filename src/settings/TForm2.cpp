@@ -122,10 +122,12 @@ void TForm2::buildPages() {
     connect(m_pageButtons[2], &QToolButton::clicked, this, [this]() { SpeedButton3Click(); });
     connect(m_pageButtons[3], &QToolButton::clicked, this, [this]() { SpeedButton4Click(); });
 
-    for (int i = 0; i < 21; ++i) {
-        m_edits[size_t(i)] = new QLineEdit(this);
-        m_edits[size_t(i)]->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
-    }
+    // Created where they stand, so that the tab order follows the pages.
+    auto newEdit = [this](QWidget* page, int n) {
+        QLineEdit* edit = m_edits[size_t(n - 1)] = new QLineEdit(page);
+        edit->setObjectName(QStringLiteral("Edit%1").arg(n));
+        return edit;
+    };
 
     // Page "Nutzerdaten": the sender's data in two columns.
     {
@@ -139,8 +141,7 @@ void TForm2::buildPages() {
             const int row = i < 8 ? i : i - 8;
             QLabel* label = newLabel(page, "", QString::fromUtf8(labels[i]));
             label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
-            QLineEdit* edit = m_edits[size_t(i)];
-            edit->setParent(page);
+            QLineEdit* edit = newEdit(page, i + 1);
             label->setBuddy(edit);
             grid->addWidget(label, row, column);
             grid->addWidget(edit, row, column + 1);
@@ -193,11 +194,11 @@ void TForm2::buildPages() {
                     {QStringLiteral("Microsoft Word"), QStringLiteral("Open Office Writer")});
         addRow(newLabel(page, "Label19", QStringLiteral("Textverarbeitung:")), ComboBox3);
 
-        m_edits[15]->setParent(page);
+        newEdit(page, 16);
         addRow(newLabel(page, "Label20", QStringLiteral("Definierbares Feld:")), m_edits[15]);
-        m_edits[16]->setParent(page);
+        newEdit(page, 17);
         addRow(newLabel(page, "Label21", QStringLiteral("Briefanrede:")), m_edits[16]);
-        m_edits[17]->setParent(page);
+        newEdit(page, 18);
         addRow(newLabel(page, "Label22", QStringLiteral("Grußformel im Brief:")), m_edits[17]);
 
         CheckBox1 =
@@ -235,9 +236,9 @@ void TForm2::buildPages() {
                             {QStringLiteral("Adressenliste 1"), QStringLiteral("Adressenliste 2"),
                              QStringLiteral("Geburtstagsliste"), QStringLiteral("Webliste")});
         addRow(newLabel(page, "Label32", QStringLiteral("Report:")), ComboBox5);
-        m_edits[18]->setParent(page);
+        newEdit(page, 19);
         addRow(newLabel(page, "Label27", QStringLiteral("PDF-Titel:")), m_edits[18]);
-        m_edits[19]->setParent(page);
+        newEdit(page, 20);
         addRow(newLabel(page, "Label28", QStringLiteral("PDF-Author:")), m_edits[19]);
         Label30 = newLabel(page, "Label30", QString());
         Label30->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -266,7 +267,7 @@ void TForm2::buildPages() {
     {
         QGroupBox* page = m_pages[3] = newPage("GroupBox5");
         auto* grid = new QGridLayout(page);
-        m_edits[20]->setParent(page);
+        newEdit(page, 21);
         Button1 = new QPushButton(QStringLiteral("Neue Gruppe hinzufügen"), page);
         Button1->setObjectName(QStringLiteral("Button1"));
         Button2 = new QPushButton(QStringLiteral("Ausgewählte Gruppe entfernen"), page);
