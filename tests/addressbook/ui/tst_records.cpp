@@ -3,6 +3,7 @@
 #include "RecordsHost.h"
 
 #include <QDateEdit>
+#include <QLabel>
 #include <QSignalSpy>
 
 using namespace kalvendo;
@@ -13,6 +14,31 @@ class TestRecords : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void namesTabOrderAndLanguage() {
+        AppFolder folder;
+        RecordsHost host(folder);
+        const QStringList expected =
+            QStringLiteral("DBEdit1 DBEdit2 DBEdit3 DBEdit4 DBEdit5 DBEdit6 DBEdit7 DBEdit8 "
+                           "DBEdit9 DBEdit10 DBEdit12 DBEdit13 DateTimePicker1 DBComboBox1 "
+                           "DBEdit14 DBEdit11")
+                .split(u' ');
+        QStringList named;
+        QWidget* w = host.fields->edit(1);
+        do {
+            if (expected.contains(w->objectName()))
+                named << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != host.fields->edit(1));
+        QCOMPARE(named, expected);
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(!host.fields->speedButton(n)->isEnabled());
+        QCOMPARE(host.fields->label(8)->text(), QStringLiteral("Telefax::"));
+        host.sync.setLanguage(QStringLiteral("English"));
+        QCOMPARE(host.fields->label(1)->text(), QStringLiteral("Last name:"));
+        QCOMPARE(host.gridPanel->button(3)->text(), QStringLiteral("back"));
+        QCOMPARE(host.fields->speedButton(1)->toolTip(), QStringLiteral("Write a letter to..."));
+    }
 
     void newRecordIsSaved_data() {
         QTest::addColumn<QString>("saveBy");
