@@ -27,7 +27,7 @@ namespace {
 // Bump when the layout of either file changes; older files are then rejected
 // (table) or rebuilt (index).
 constexpr int kFormat = 1;
-constexpr int kBlock = 64;
+constexpr int kBlock = kRecordBlock;
 
 QByteArray quoted(const char* name) {
     return '"' + QByteArray(name) + '"';
@@ -203,7 +203,9 @@ void AddressStore::open(const QString& folder) {
 void AddressStore::openTableFile() {
     try {
         // Never SQLITE_OPEN_CREATE: a missing table is an error, not a new table.
-        m_db = openConnection(tablePath(), SQLITE_OPEN_READWRITE);
+        // NOMUTEX: the connection is used by one thread only, and the mutex
+        // would be taken for every column read.
+        m_db = openConnection(tablePath(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     } catch (const Failure& f) {
         raise(QStringLiteral("Die Tabelle %1 kann nicht geöffnet werden"),
               QStringLiteral("the table %1 cannot be opened"), tablePath(), f);
@@ -464,13 +466,14 @@ void AddressStore::readRecords(std::span<const qint64> ids,
             for (size_t i = 0; i < n; ++i)
                 q.bind(static_cast<int>(i + 1), ids[start + i]);
             while (q.step()) {
-                RecordData r;
+                QByteArrayView values[kFieldCount];
                 qsizetype bytes = 0;
                 for (int c = 0; c < kFieldCount; ++c)
-                    bytes += q.utf8(c + 1).size();
+                    bytes += (values[c] = q.utf8(c + 1)).size();
+                RecordData r;
                 r.reserve(bytes);
-                for (int c = 0; c < kFieldCount; ++c)
-                    r.appendField(q.utf8(c + 1));
+                for (const QByteArrayView v : values)
+                    r.appendField(v);
                 sink(q.int64(0), r);
             }
         }

@@ -11,7 +11,7 @@ namespace kalvendo {
 
 namespace {
 
-constexpr int kBlockRows = 64;
+constexpr int kBlockRows = kRecordBlock;
 
 const FilterExpression& noFilter() {
     static const FilterExpression empty;

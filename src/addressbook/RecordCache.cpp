@@ -43,8 +43,10 @@ void RecordCache::put(qint64 id, const RecordData& record) {
 }
 
 void RecordCache::makeRoom(int n) {
-    if (m_records.size() + n > m_capacity)
+    if (m_records.size() + n > m_capacity) {
         m_records.clear();
+        m_records.reserve(m_capacity);
+    }
 }
 
 } // namespace kalvendo

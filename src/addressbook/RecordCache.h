@@ -11,6 +11,9 @@
 
 namespace kalvendo {
 
+// Rows fetched by one query when a record is not cached.
+inline constexpr int kRecordBlock = 128;
+
 // One record as stored: the seventeen values as UTF-8 in one buffer, decoded
 // a field at a time. A walk or a grid cell then costs one allocation per
 // record and one decode per value actually shown.
@@ -36,7 +39,9 @@ private:
 // when full, it starts over (a grid's viewport is refetched in a few blocks).
 class RecordCache {
 public:
-    explicit RecordCache(int capacity = 8192) : m_capacity(capacity) {}
+    explicit RecordCache(int capacity = 8192) : m_capacity(capacity) {
+        m_records.reserve(capacity);
+    }
 
     // Valid until the next put(), remove() or clear().
     const RecordData* find(qint64 id) const;
