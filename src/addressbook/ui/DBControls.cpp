@@ -81,7 +81,10 @@ void TDBEdit::onTextEdited(const QString& text) {
 
 void TDBEdit::keyPressEvent(QKeyEvent* event) {
     const QString t = event->text();
-    if (m_keyFilter && t.size() == 1 && !m_keyFilter(t.at(0))) {
+    // Characters and the control codes a key press delivers (Backspace, Enter,
+    // Ctrl+letter); Delete and the cursor keys are no characters.
+    const bool character = t.size() == 1 && t.at(0).unicode() >= 1 && t.at(0).unicode() != 0x7f;
+    if (m_keyFilter && character && !m_keyFilter(t.at(0))) {
         event->accept();
         return;
     }

@@ -29,7 +29,8 @@ public:
     // Reloads the text from the current record.
     void refresh();
 
-    // Decides about each typed character before the edit sees it; false drops it.
+    // Decides about each typed character before the edit sees it (control codes
+    // such as Backspace 8, Enter 13 and Ctrl+V 22 included); false drops it.
     using KeyFilter = std::function<bool(QChar)>;
     void setKeyFilter(KeyFilter filter) { m_keyFilter = std::move(filter); }
 

@@ -295,9 +295,19 @@ private Q_SLOTS:
         host.dbEdit(9)->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(left.count(), 1);
         // A key filter sees each typed character first.
-        host.dbEdit(8)->setKeyFilter([](QChar c) { return c.isDigit(); });
+        QString seen;
+        host.dbEdit(8)->setKeyFilter([&](QChar c) {
+            seen += c;
+            return c.isDigit() || c == u'\b';
+        });
         QTest::keyClicks(host.dbEdit(8), QStringLiteral("0+3a0"));
         QCOMPARE(host.dbEdit(8)->text(), QStringLiteral("030"));
+        QTest::keyClick(host.dbEdit(8), Qt::Key_Backspace);
+        QTest::keyClick(host.dbEdit(8), Qt::Key_Return);
+        QTest::keyClick(host.dbEdit(8), Qt::Key_Home);
+        QTest::keyClick(host.dbEdit(8), Qt::Key_Delete);
+        QCOMPARE(host.dbEdit(8)->text(), QStringLiteral("3"));
+        QCOMPARE(seen, QStringLiteral("0+3a0\b\r"));
     }
 
     void inactiveTableIsReadOnly() {

@@ -102,6 +102,18 @@ private Q_SLOTS:
         QCOMPARE(host.edit1->text(), QStringLiteral("schm"));
     }
 
+    void leavingSearchFieldClearsGridMarks() {
+        AppFolder folder;
+        addFullRecords(folder, people());
+        RecordsHost host(folder);
+        QAbstractItemModel* m = host.grid->model();
+        host.grid->selectionModel()->select(QItemSelection(m->index(0, 1), m->index(2, 3)),
+                                            QItemSelectionModel::Select);
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(host.edit1, &out);
+        QVERIFY(!host.grid->selectionModel()->hasSelection());
+    }
+
     void emptyTextOrNoFieldChosen() {
         AppFolder folder;
         addFullRecords(folder, people());
