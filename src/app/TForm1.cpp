@@ -2,6 +2,8 @@
 
 #include "addressbook/AddressTable.h"
 #include "app/ApplicationFolder.h"
+#include "app/ErrorLog.h"
+#include "app/Help.h"
 #include "capi/CapiInfo.h"
 #include "common/CommandGuard.h"
 #include "common/MessageDialog.h"
@@ -10,6 +12,7 @@
 #include "lang/Scripts.h"
 #include "lang/StatusBar.h"
 #include "settings/IniFile.h"
+#include "settings/Preferences.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,14 +36,6 @@ namespace kalvendo {
 namespace {
 const QString kTitle = QStringLiteral("Kalvendo 2009");
 
-// The five all-groups captions; a stored group equal to one of them means no filter.
-bool isAllGroupsCaption(const QString& s) {
-    static const QStringList all = {QStringLiteral("Alle Gruppen"), QStringLiteral("All groups"),
-                                    QStringLiteral("Tous les groupes"),
-                                    QStringLiteral("Todos los grupos"),
-                                    QStringLiteral("Tutti i gruppi")};
-    return all.contains(s); // exact, case-sensitive
-}
 } // namespace
 
 TForm1::TForm1(Options options, QWidget* parent)
@@ -250,6 +245,13 @@ void TForm1::buildMenu() {
     addMenuAction(help, "Datenpacken1", QStringLiteral("Daten packen"), QKeySequence());
     help->addSeparator();
     addMenuAction(help, "Info1", QStringLiteral("Info"), QKeySequence());
+
+    connectCommand(action(QStringLiteral("Hilfe2")), &QAction::triggered, this,
+                   [this]() { openHelp(ApplicationPath); });
+    setCommandAvailable(QStringLiteral("Hilfe2"), true);
+    connectCommand(action(QStringLiteral("Errorlogsenden1")), &QAction::triggered, this,
+                   [this]() { mailErrorLog(ApplicationPath); });
+    setCommandAvailable(QStringLiteral("Errorlogsenden1"), true);
 }
 
 void TForm1::buildCentralArea() {
@@ -290,35 +292,48 @@ void TForm1::buildStatusBar() {
 }
 
 void TForm1::FormCreate() {
-    // Each step runs only when the ones before it succeeded.
-    FirstShow = true;
+    // Each step runs only when the ones before it succeeded; an error ends the
+    // creation at that step and the program goes on.
     bool handlerInstalled = false;
     try {
-        ApplicationPath = getApplicationPath();
-        openTableSteps();
+        FirstShow = true;                                                    // 1
+        ApplicationPath = getApplicationPath();                              // 2
+        AdsTable1->connectFolder(ApplicationPath + QStringLiteral("daten")); // 3
+        AdsTable1->setIndexName(QStringLiteral("NAME"));                     // 4
+        AdsTable1->open();
 
-        setApplicationExceptionHandler([](QObject* sender, const std::exception& e) {
-            // The error log arrives with the language engine; until then the
-            // error is at least shown.
-            Q_UNUSED(sender);
-            messageDlg(exceptionMessage(e), DialogKind::Error, DialogButtons::Ok);
-        });
+        installAppException(ApplicationPath, lng, this); // 5
         handlerInstalled = true;
 
-        m_panels->setPanelText(1, QString::number(AdsTable1->recordCount()));
+        startupMarkNameColumn();                                              // 6
+        m_panels->setPanelText(1, QString::number(AdsTable1->recordCount())); // 7
+        startupLoadColumnWidths();                                            // 8
+        startupResetDatePicker();                                             // 9
+        startupLoadGroupList(readTextLines(groupFilePath(ApplicationPath)));  // 10
 
-        ComboBox1->setCurrentIndex(-1);
-        const QStringList groups = readTextLines(dataPath(QStringLiteral("group.txt")));
-        Q_UNUSED(groups);
+        IniFile ab(preferencesPath(ApplicationPath)); // 11
+        const QString definably = readPref(ab, prefs::startup::definably);
+        if (readPref(ab, prefs::startup::isdn))
+            startupActivateMonitor();
 
-        const IniFile ab(dataPath(QStringLiteral("ab.ini")));
-        m_definably = ab.readString(QStringLiteral("preferences"), QStringLiteral("definably"), {});
-        const bool isdn = ab.readBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true);
-        Q_UNUSED(isdn);
-        applyStartupGroupFilter();
+        const QString group = readPref(ab, prefs::startup::group); // 12
+        if (!group.isEmpty() && !isAllGroupsCaption(group)) {
+            try {
+                AdsTable1->setFilter(QStringLiteral("Gruppe = [") + group + u']');
+                AdsTable1->setFiltered(true);
+            } catch (const std::exception&) {
+                // A stored group the filter cannot carry is dropped without a message.
+                AdsTable1->setFiltered(false);
+                writePref(ab, prefs::key::group, QString());
+            }
+        }
 
-        Label9->setText(m_definably);
-        ComboBox1->setCurrentIndex(0);
+        ReadHeaders(); // 13
+
+        Label9->setText(definably); // 14
+        startupSetUserFieldHeader(QString(definably).remove(u':'));
+
+        ComboBox1->setCurrentIndex(0); // 15: the list is still empty here
     } catch (const std::exception& e) {
         if (handlerInstalled)
             handleUncaught(this, e);
@@ -327,37 +342,33 @@ void TForm1::FormCreate() {
     }
 }
 
-void TForm1::openTableSteps() {
-    AdsTable1->connectFolder(ApplicationPath + QStringLiteral("daten"));
-    AdsTable1->setIndexName(QStringLiteral("NAME"));
-    AdsTable1->open();
-}
-
-void TForm1::applyStartupGroupFilter() {
-    IniFile ab(dataPath(QStringLiteral("ab.ini")));
-    const QString group = ab.readString(QStringLiteral("preferences"), QStringLiteral("group"), {});
-    if (group.isEmpty() || isAllGroupsCaption(group))
-        return;
-    try {
-        AdsTable1->setFilter(QStringLiteral("Gruppe = [") + group + u']');
-        AdsTable1->setFiltered(true);
-    } catch (const std::exception&) {
-        // A stored group the filter cannot carry is dropped without a message.
-        AdsTable1->setFiltered(false);
-        ab.writeString(QStringLiteral("preferences"), QStringLiteral("group"), QString());
-    }
-}
-
 void TForm1::FormShow() {
     if (!FirstShow)
         return;
-    const IniFile ab(dataPath(QStringLiteral("ab.ini")));
-    const int pos = ab.readInteger(QStringLiteral("preferences"), QStringLiteral("searchbox"), 0);
+    const IniFile ab(preferencesPath(ApplicationPath));
+    const int pos = readPref(ab, prefs::startup::searchbox);
     ComboBox1->setCurrentIndex(pos >= 0 && pos < ComboBox1->count() ? pos : -1);
     FirstShow = false;
 }
 
-void TForm1::FormClose() {}
+void TForm1::FormClose() {
+    startupSaveColumnWidths();
+}
+
+void TForm1::ReadHeaders() {}
+
+// The grid and the edit fields take part in the start-up from here.
+void TForm1::startupMarkNameColumn() {}
+void TForm1::startupLoadColumnWidths() {}
+void TForm1::startupSaveColumnWidths() {}
+void TForm1::startupResetDatePicker() {}
+void TForm1::startupLoadGroupList(const QStringList& groups) {
+    Q_UNUSED(groups);
+}
+void TForm1::startupSetUserFieldHeader(const QString& header) {
+    Q_UNUSED(header);
+}
+void TForm1::startupActivateMonitor() {}
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

@@ -70,13 +70,18 @@ private:
     void FormCreate();
     void FormShow();
     void FormClose();
-    void openTableSteps();
-    void applyStartupGroupFilter();
+    void ReadHeaders();
+    void startupMarkNameColumn();
+    void startupLoadColumnWidths();
+    void startupSaveColumnWidths();
+    void startupResetDatePicker();
+    void startupLoadGroupList(const QStringList& groups);
+    void startupSetUserFieldHeader(const QString& header);
+    void startupActivateMonitor();
 
     Options m_options;
     QString ApplicationPath;
     bool FirstShow = false;
-    QString m_definably;
 
     AddressTable* AdsTable1 = nullptr;
     TMultilanguage* lng = nullptr;

@@ -77,7 +77,8 @@ private Q_SLOTS:
         QCOMPARE(w->table()->rowCount(), rows);
         // The count is of all records, whatever the filter.
         QCOMPARE(w->statusPanels()->panelText(1), QStringLiteral("3"));
-        QVERIFY(folder.read(QStringLiteral("ab.ini")).contains(QByteArray("group=" + groupAfter + "\r\n")));
+        QVERIFY(folder.read(QStringLiteral("ab.ini"))
+                    .contains(QByteArray("group=" + groupAfter + "\r\n")));
     }
 
     void definablyLabelKeepsColons() {
@@ -86,6 +87,26 @@ private Q_SLOTS:
         auto w = start(folder);
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Label9"))->text(),
                  QStringLiteral("Kunden-Nr.:"));
+    }
+
+    void commandErrorIsShownAndLogged() {
+        AppFolder folder;
+        QFile::remove(folder.dataFile(QStringLiteral("log.txt")));
+        DialogRecorder dialogs;
+        auto w = start(folder);
+        // Mailing a log that is not there fails inside the command; the
+        // handler then creates the log with the error's line.
+        w->action(QStringLiteral("Errorlogsenden1"))->trigger();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown.at(0).kind, DialogKind::Error);
+        const QList<QByteArray> lines = folder.read(QStringLiteral("log.txt")).split('\n');
+        QCOMPARE(lines.size(), 2); // one line ended by CRLF
+        QVERIFY(lines.at(0).endsWith('\r'));
+        const QStringList fields =
+            QString::fromUtf8(lines.at(0).chopped(1)).split(QStringLiteral("   "));
+        QCOMPARE(fields.size(), 5);
+        QCOMPARE(fields.at(3), QStringLiteral("EInOutError"));
+        QCOMPARE(fields.at(4), QStringLiteral("Errorlogsenden1"));
     }
 
     void missingGroupFileStopsStartupLate() {
