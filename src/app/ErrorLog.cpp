@@ -1,6 +1,7 @@
 #include "app/ErrorLog.h"
 
 #include "common/CommandGuard.h"
+#include "common/LocaleFormat.h"
 #include "common/MessageDialog.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
@@ -13,51 +14,6 @@ namespace kalvendo {
 
 namespace errorlog {
 
-namespace {
-
-// Rewrites a date or time format token by token; quoted text stays as it is.
-template <typename Fn> QString mapTokens(const QString& format, Fn map) {
-    QString out;
-    for (qsizetype i = 0; i < format.size();) {
-        const QChar c = format.at(i);
-        if (c == u'\'') {
-            const qsizetype end = format.indexOf(u'\'', i + 1);
-            const qsizetype stop = end < 0 ? format.size() : end + 1;
-            out += format.mid(i, stop - i);
-            i = stop;
-            continue;
-        }
-        qsizetype j = i;
-        while (j < format.size() && format.at(j) == c)
-            ++j;
-        out += map(c, format.mid(i, j - i));
-        i = j;
-    }
-    return out;
-}
-
-} // namespace
-
-QString dateFormat(const QLocale& locale) {
-    return mapTokens(locale.dateFormat(QLocale::ShortFormat), [](QChar c, const QString& run) {
-        // Names (MMM, ddd) stay names; numbers get their full width.
-        if (c == u'd' && run.size() <= 2)
-            return QStringLiteral("dd");
-        if (c == u'M' && run.size() <= 2)
-            return QStringLiteral("MM");
-        if (c == u'y')
-            return QStringLiteral("yyyy");
-        return run;
-    });
-}
-
-QString timeFormat(const QLocale& locale) {
-    const QString format =
-        mapTokens(locale.timeFormat(QLocale::LongFormat),
-                  [](QChar c, const QString& run) { return c == u't' ? QString() : run; });
-    return format.trimmed();
-}
-
 QString senderField(const QObject* sender) {
     return sender ? sender->objectName() : QString();
 }
@@ -69,8 +25,8 @@ QString line(const QDateTime& when, const std::exception& error, const QString& 
     message.replace(u'\r', u' ');
     message.replace(u'\n', u' ');
     const QString gap = QStringLiteral("   ");
-    return locale.toString(when.date(), dateFormat(locale)) + gap +
-           locale.toString(when.time(), timeFormat(locale)) + gap + message + gap +
+    return locale.toString(when.date(), shortDateFormat(locale)) + gap +
+           locale.toString(when.time(), longTimeFormat(locale)) + gap + message + gap +
            exceptionClassName(error) + gap + senderName;
 }
 

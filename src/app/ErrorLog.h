@@ -19,12 +19,6 @@ class TMultilanguage;
 // ever appended.
 namespace errorlog {
 
-// The locale's short date format with day, month and year widened to two, two
-// and four digits (German: dd.MM.yyyy).
-QString dateFormat(const QLocale& locale = QLocale());
-// The locale's long time format without the zone name (German: HH:mm:ss).
-QString timeFormat(const QLocale& locale = QLocale());
-
 // Field 5: the name of the object in whose event the error arose (empty for
 // an unnamed object, or when there is none).
 QString senderField(const QObject* sender);

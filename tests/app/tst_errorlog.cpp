@@ -4,6 +4,7 @@
 #include "common/DialogRecorder.h"
 #include "common/Exception.h"
 #include "common/Launcher.h"
+#include "common/LocaleFormat.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
 #include "settings/IniFile.h"
@@ -102,8 +103,8 @@ private Q_SLOTS:
         const QStringList& fields = lines.at(0);
         QCOMPARE(fields.size(), 5);
         const QLocale locale;
-        const QDateTime when(locale.toDate(fields.at(0), errorlog::dateFormat()),
-                             locale.toTime(fields.at(1), errorlog::timeFormat()));
+        const QDateTime when(locale.toDate(fields.at(0), shortDateFormat()),
+                             locale.toTime(fields.at(1), longTimeFormat()));
         QVERIFY2(when >= before && when <= after, qPrintable(fields.join(u'|')));
         QCOMPARE(fields.at(2), QStringLiteral("In /x/ab.ini kann nicht geschrieben werden"));
         QCOMPARE(fields.at(3), QStringLiteral("EIniFileException"));
