@@ -5,6 +5,7 @@
 #include "common/Exception.h"
 #include "common/LocaleFormat.h"
 #include "settings/IniFile.h"
+#include "settings/Preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,11 +60,10 @@ QString IncomingCall::handle(const QString& callingNumber, const QString& called
         m_view.bringToFront();
 
     if (unknown)
-        ab.writeString(QStringLiteral("preferences"), QStringLiteral("isdncpn"), callingNumber);
+        writePref(ab, prefs::key::isdncpn, callingNumber);
 
-    const bool log = ab.readBool(QStringLiteral("preferences"), QStringLiteral("isdnlog"), true);
-    const QString folder =
-        ab.readString(QStringLiteral("preferences"), QStringLiteral("isdnpath"), QString());
+    const bool log = readPref(ab, prefs::callNotice::isdnlog);
+    const QString folder = readPref(ab, prefs::callNotice::isdnpath);
     if (log && !folder.isEmpty())
         appendCallLog(folder, notice);
     return notice;

@@ -5,6 +5,7 @@
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
 #include "settings/IniFile.h"
+#include "settings/Preferences.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -80,9 +81,8 @@ TForm3::TForm3(QString abIniPath, QWidget* parent)
     Multilanguage1->Loaded();
 
     const IniFile ab(m_abIni);
-    if (ab.readBool(QStringLiteral("preferences"), QStringLiteral("isdncp"), true)) {
-        const QString last =
-            ab.readString(QStringLiteral("preferences"), QStringLiteral("isdncpn"), QString());
+    if (readPref(ab, prefs::numberSearch::isdncp)) {
+        const QString last = readPref(ab, prefs::numberSearch::isdncpn);
         if (!last.isEmpty())
             Edit3->setText(last);
     }
@@ -124,21 +124,22 @@ QUrl TForm3::fillTemplate(const QString& pattern,
     return QUrl(text, QUrl::TolerantMode);
 }
 
-void TForm3::search(const QString& key, const QList<std::pair<QString, QString>>& values) {
+void TForm3::search(const StringRead& templateKey,
+                    const QList<std::pair<QString, QString>>& values) {
     const IniFile ab(m_abIni);
-    const QString pattern = ab.readString(QStringLiteral("search"), key, QString());
+    const QString pattern = readPref(ab, templateKey);
     if (pattern.isEmpty())
         return; // no template: nothing useful to open
     openExternal(fillTemplate(pattern, values));
 }
 
 void TForm3::Button1Click() {
-    search(QStringLiteral("number"), {{QStringLiteral("%variable:name%"), Edit1->text()},
-                                      {QStringLiteral("%variable:wohnort%"), Edit2->text()}});
+    search(prefs::numberSearch::number, {{QStringLiteral("%variable:name%"), Edit1->text()},
+                                         {QStringLiteral("%variable:wohnort%"), Edit2->text()}});
 }
 
 void TForm3::Button2Click() {
-    search(QStringLiteral("invers"), {{QStringLiteral("%variable:nummer%"), Edit3->text()}});
+    search(prefs::numberSearch::invers, {{QStringLiteral("%variable:nummer%"), Edit3->text()}});
 }
 
 void TForm3::clearFields() {

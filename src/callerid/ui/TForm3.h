@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/Preferences.h"
+
 #include <QDialog>
 #include <QUrl>
 
@@ -42,7 +44,7 @@ protected:
 
 private:
     void clearFields();
-    void search(const QString& key, const QList<std::pair<QString, QString>>& values);
+    void search(const StringRead& templateKey, const QList<std::pair<QString, QString>>& values);
 
     QString m_abIni;
     TMultilanguage* Multilanguage1 = nullptr;
