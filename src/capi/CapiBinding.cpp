@@ -41,6 +41,7 @@ using ReleaseFn = unsigned (*)(unsigned);
 using PutMessageFn = unsigned (*)(unsigned, unsigned char*);
 using GetMessageFn = unsigned (*)(unsigned, unsigned char**);
 using GetVersionFn = unsigned char* (*)(unsigned, unsigned char*);
+using SetTraceLevelFn = void (*)(int);
 
 struct Binding {
     std::atomic<int> state{CapiStateNotLoaded};
@@ -48,6 +49,8 @@ struct Binding {
     void* library = nullptr;
     QString triedFile;
     std::array<void*, EntryCount> entries{};
+    // Message threads that may be inside the driver; see UnloadCapi.
+    std::atomic<int> threads{0};
 };
 
 Binding& binding() {
@@ -117,6 +120,15 @@ void LoadCapi() {
     for (int i = 0; i < EntryCount; ++i) {
         found[size_t(i)] = capiplatform::Resolve(library, kEntryNames[size_t(i)]);
     }
+    // Debian's libcapi20 prints debug lines on stderr at every start unless a
+    // configuration file says otherwise; it must be told before its first call.
+    if (!qEnvironmentVariableIsSet("KALVENDO_CAPI_TRACE")) {
+        if (auto setTraceLevel = reinterpret_cast<SetTraceLevelFn>(
+                capiplatform::Resolve(library, "capi20ext_set_tracelevel"))) {
+            setTraceLevel(0);
+        }
+    }
+
     // A library without all ten names is no driver we can call.
     const bool complete = std::all_of(found.begin(), found.end(), [](void* p) { return p; });
     if (!complete || reinterpret_cast<InstalledFn>(found[EInstalled])() != 0) {
@@ -129,12 +141,28 @@ void LoadCapi() {
 
 void UnloadCapi() {
     Binding& b = binding();
+    // Unmapping code that a thread still runs would crash it.
+    if (b.threads.load() > 0) {
+        return;
+    }
     if (b.held && capiplatform::CloseLibrary(b.library)) {
         b.entries.fill(nullptr);
         b.library = nullptr;
         b.held = false;
         b.state.store(CapiStateNotLoaded);
     }
+}
+
+void CapiThreadStarted() {
+    ++binding().threads;
+}
+
+void CapiThreadEnded() {
+    --binding().threads;
+}
+
+int CapiRunningThreads() {
+    return binding().threads.load();
 }
 
 int CapiState() {

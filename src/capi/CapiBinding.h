@@ -11,7 +11,6 @@
 // file KALVENDO_CAPI_LIBRARY names). One binding per process. LoadCapi and
 // UnloadCapi belong to the main thread; once the state is 0 the entry points
 // stay fixed, so a message thread may wait, fetch and put without a lock.
-// Stop every such thread before UnloadCapi.
 namespace kalvendo {
 
 inline constexpr int CapiStateInstalled = 0;
@@ -31,9 +30,17 @@ inline constexpr unsigned CapiInfoNotInstalled = 0x1009;
 // The file LoadCapi tries: KALVENDO_CAPI_LIBRARY when set, else libcapi20.so.3.
 QString CapiLibraryFile();
 
+// Also silences the driver's own tracing unless KALVENDO_CAPI_TRACE is set.
 void LoadCapi();
+// Keeps the library while a message thread runs (one may have been abandoned
+// inside a driver call that never returned).
 void UnloadCapi();
 int CapiState();
+
+// A message thread announces itself, so that UnloadCapi knows.
+void CapiThreadStarted();
+void CapiThreadEnded();
+int CapiRunningThreads();
 
 // Fixed English texts; they name the library file that was (or will be) tried.
 QString CapiStateText(int state);

@@ -193,6 +193,12 @@ bool FakeRemoteCapi::waitForRelease(int timeoutMs) {
                               [&] { return m_releases > 0; });
 }
 
+bool FakeRemoteCapi::waitForConnectionCount(int count, int timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return int(m_connections.size()) == count; });
+}
+
 QList<FakeRemoteCapi::Frame> FakeRemoteCapi::log() const {
     std::lock_guard lock(m_mutex);
     return m_log;

@@ -70,6 +70,8 @@ public:
     // Registration parameters seen (MaxLogicalConnection, MaxBDataBlocks, MaxBDataLen).
     bool waitForRegistration(int timeoutMs, unsigned params[3] = nullptr);
     bool waitForRelease(int timeoutMs);
+    // Waits until exactly `count` client connections are open.
+    bool waitForConnectionCount(int count, int timeoutMs);
     QList<Frame> log() const;
 
 private:

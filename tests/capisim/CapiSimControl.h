@@ -28,6 +28,9 @@ public:
         resolve(setAutoConfirm, "capisim_set_auto_confirm");
         resolve(queueMessage, "capisim_queue_message");
         resolve(dropConnection, "capisim_drop_connection");
+        resolve(setWaitBlocks, "capisim_set_wait_blocks");
+        resolve(blockedWaits, "capisim_blocked_waits");
+        resolve(putTime, "capisim_put_time");
         resolve(putCount, "capisim_put_count");
         resolve(getPut, "capisim_get_put");
         resolve(waitForPuts, "capisim_wait_for_puts");
@@ -65,6 +68,9 @@ public:
     decltype(&capisim_set_auto_confirm) setAutoConfirm = nullptr;
     decltype(&capisim_queue_message) queueMessage = nullptr;
     decltype(&capisim_drop_connection) dropConnection = nullptr;
+    decltype(&capisim_set_wait_blocks) setWaitBlocks = nullptr;
+    decltype(&capisim_blocked_waits) blockedWaits = nullptr;
+    decltype(&capisim_put_time) putTime = nullptr;
     decltype(&capisim_put_count) putCount = nullptr;
     decltype(&capisim_get_put) getPut = nullptr;
     decltype(&capisim_wait_for_puts) waitForPuts = nullptr;

@@ -40,11 +40,14 @@ struct Driver {
     unsigned putInfo = 0;
     unsigned version[4] = {2, 0, 0, 5};
     bool autoConfirm = true;
+    bool waitBlocks = false;
+    unsigned blockedWaits = 0;
     unsigned nextApplId = 1;
     unsigned lastApplId = 0;
     unsigned releases = 0;
     std::map<unsigned, Application> apps;
     std::vector<Bytes> puts;
+    std::vector<unsigned long long> putTimes;
 
     void reset() {
         installedInfo = registerInfo = putInfo = 0;
@@ -53,11 +56,13 @@ struct Driver {
         version[2] = 0;
         version[3] = 5;
         autoConfirm = true;
+        waitBlocks = false;
         nextApplId = 1;
         lastApplId = 0;
         releases = 0;
         apps.clear();
         puts.clear();
+        putTimes.clear();
     }
 };
 
@@ -164,6 +169,10 @@ CAPISIM_EXPORT unsigned capi20_put_message(unsigned applId, unsigned char* msg) 
     }
     Bytes message(msg, msg + length);
     d.puts.push_back(message);
+    d.putTimes.push_back(
+        static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                            std::chrono::steady_clock::now().time_since_epoch())
+                                            .count()));
     d.changed.notify_all();
     if (it->second.dropped) {
         return kConnectionBroken;
@@ -199,6 +208,12 @@ CAPISIM_EXPORT unsigned capi20_get_message(unsigned applId, unsigned char** buf)
 CAPISIM_EXPORT unsigned capi20_waitformessage(unsigned applId, struct timeval* timeOut) {
     Driver& d = driver();
     std::unique_lock lock(d.mutex);
+    if (d.waitBlocks) {
+        ++d.blockedWaits;
+        d.changed.notify_all();
+        d.changed.wait(lock, [&] { return !d.waitBlocks; });
+        --d.blockedWaits;
+    }
     auto ready = [&] {
         auto it = d.apps.find(applId);
         return it == d.apps.end() || it->second.dropped || !it->second.queue.empty();
@@ -309,6 +324,24 @@ CAPISIM_EXPORT void capisim_drop_connection(unsigned applId) {
         it->second.queue.clear();
     }
     d.changed.notify_all();
+}
+
+CAPISIM_EXPORT void capisim_set_wait_blocks(int on) {
+    Driver& d = driver();
+    std::lock_guard lock(d.mutex);
+    d.waitBlocks = on != 0;
+    d.changed.notify_all();
+}
+
+CAPISIM_EXPORT unsigned capisim_blocked_waits(void) {
+    std::lock_guard lock(driver().mutex);
+    return driver().blockedWaits;
+}
+
+CAPISIM_EXPORT unsigned long long capisim_put_time(unsigned index) {
+    Driver& d = driver();
+    std::lock_guard lock(d.mutex);
+    return index < d.putTimes.size() ? d.putTimes[index] : 0;
 }
 
 CAPISIM_EXPORT unsigned capisim_put_count(void) {

@@ -46,11 +46,21 @@ CAPISIM_API int capisim_queue_message(unsigned applId, const unsigned char* mess
  * at once, fetching finds nothing, puts fail with 0x1108. */
 CAPISIM_API void capisim_drop_connection(unsigned applId);
 
+/* When on, capi20_waitformessage ignores its time-out and blocks until this
+ * is switched off again (or the simulation is reset): a driver call that does
+ * not come back. */
+CAPISIM_API void capisim_set_wait_blocks(int on);
+/* How many calls are blocked in capi20_waitformessage that way right now. */
+CAPISIM_API unsigned capisim_blocked_waits(void);
+
 /* How many messages the program has put, over all ApplIDs. */
 CAPISIM_API unsigned capisim_put_count(void);
 /* Copies put message `index` (0 = first) into buf; returns its length, or 0
  * when there is no such message. At most `size` bytes are written. */
 CAPISIM_API unsigned capisim_get_put(unsigned index, unsigned char* buf, unsigned size);
+/* When put message `index` was recorded, in nanoseconds of the steady clock
+ * (std::chrono::steady_clock); 0 when there is no such message. */
+CAPISIM_API unsigned long long capisim_put_time(unsigned index);
 /* Waits until at least `count` messages have been put; 1 when reached,
  * 0 on time-out. */
 CAPISIM_API int capisim_wait_for_puts(unsigned count, unsigned timeoutMs);
