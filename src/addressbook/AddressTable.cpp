@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace kalvendo {
@@ -113,24 +115,30 @@ qint64 AddressTable::recordCount() const {
 }
 
 RecordData AddressTable::recordAt(int row) const {
-    const qint64 id = m_order.idAt(row);
-    if (const RecordData* r = m_cache.find(id))
+    if (const RecordData* r = m_cache.find(row))
         return *r;
     // Fetch the whole block around the row: a walk or a grid page costs one query.
     const int start = row - row % kBlockRows;
     const int end = qMin(start + kBlockRows, m_order.size());
-    m_cache.makeRoom(end - start);
     std::vector<qint64> ids;
+    std::vector<std::pair<qint64, int>> offsets; // id -> row in the block, sorted by id
     ids.reserve(static_cast<size_t>(end - start));
+    offsets.reserve(ids.capacity());
     for (int i = start; i < end; ++i) {
-        const qint64 other = m_order.idAt(i);
-        if (!m_cache.find(other))
-            ids.push_back(other);
+        ids.push_back(m_order.idAt(i));
+        offsets.emplace_back(ids.back(), i - start);
     }
-    m_store->readRecords(ids, [this](qint64 got, const RecordData& r) { m_cache.put(got, r); });
-    if (const RecordData* r = m_cache.find(id))
-        return *r;
-    return RecordData{}; // removed behind our back; refresh() resolves it
+    std::sort(offsets.begin(), offsets.end());
+    // A record removed behind our back stays empty until refresh() drops its row.
+    std::vector<RecordData> block(ids.size());
+    m_store->readRecords(ids, [&](qint64 got, const RecordData& r) {
+        const auto it = std::lower_bound(offsets.begin(), offsets.end(), std::make_pair(got, 0));
+        if (it != offsets.end() && it->first == got)
+            block[static_cast<size_t>(it->second)] = r;
+    });
+    RecordData record = block[static_cast<size_t>(row - start)];
+    m_cache.putBlock(start, std::move(block));
+    return record;
 }
 
 const QString& AddressTable::current(int pos) const {
@@ -319,8 +327,6 @@ void AddressTable::post() {
     requireActive();
     if (m_state == State::Insert) {
         const qint64 id = m_store->insertRecord(m_buffer); // throws with nothing changed
-        m_stored = RecordData::fromRecord(m_buffer);
-        m_cache.put(id, m_stored);
         placeInserted(id);
     } else if (m_state == State::Edit) {
         if (!isModified()) {
@@ -329,7 +335,6 @@ void AddressTable::post() {
         }
         m_store->updateRecord(m_currentId, m_buffer);
         m_stored = RecordData::fromRecord(m_buffer);
-        m_cache.put(m_currentId, m_stored);
         placeChanged();
     } else {
         fault(QStringLiteral("Kein Datensatz wird eingefügt oder bearbeitet"),
@@ -340,19 +345,25 @@ void AddressTable::post() {
 void AddressTable::placeInserted(qint64 id) {
     const int field = indexDef(m_indexNo).field;
     const QByteArray key = m_store->sortKey(m_buffer[field]);
-    setState(State::Browse);
     m_eof = m_bof = false;
     if (activeFilter().matches(m_buffer)) {
+        // While the row goes in, every row reads as stored; once it is in, the
+        // new record is current there.
         const int row = m_order.lowerBound(key, id);
         Q_EMIT rowAboutToBeInserted(row);
         m_order.insert(key, id);
-        Q_EMIT rowInserted(row);
+        m_cache.invalidate(row, std::numeric_limits<int>::max());
         m_row = row;
         m_currentId = id;
+        m_stored = RecordData::fromRecord(m_buffer);
         m_original = m_buffer;
+        m_state = State::Browse;
+        Q_EMIT rowInserted(row);
+        Q_EMIT stateChanged(m_state);
         Q_EMIT currentChanged(row);
     } else {
         // Saved, but the filter does not show it: back to where the insert began.
+        setState(State::Browse);
         makeCurrent(m_row);
     }
 }
@@ -366,12 +377,15 @@ void AddressTable::placeChanged() {
         // No longer shown: like a delete for the view.
         Q_EMIT rowAboutToBeRemoved(oldRow);
         m_order.removeAt(oldRow);
+        m_cache.invalidate(oldRow, std::numeric_limits<int>::max());
+        m_row = -1; // no current row until the neighbour is made current
         Q_EMIT rowRemoved(oldRow);
         makeCurrent(m_order.isEmpty() ? -1 : qMin(oldRow, m_order.size() - 1));
         return;
     }
     const QByteArray key = m_store->sortKey(m_buffer[indexDef(m_indexNo).field]);
     if (OrderList::compareKeys(key, m_order.keyAt(oldRow)) == 0) {
+        m_cache.set(oldRow, m_stored);
         Q_EMIT rowChanged(oldRow);
         return;
     }
@@ -380,12 +394,14 @@ void AddressTable::placeChanged() {
     if (newRow == oldRow) {
         m_order.removeAt(oldRow);
         m_order.insert(key, id);
+        m_cache.set(oldRow, m_stored);
         Q_EMIT rowChanged(oldRow);
         return;
     }
     Q_EMIT rowAboutToBeMoved(oldRow, newRow);
     m_order.removeAt(oldRow);
     m_order.insert(key, id);
+    m_cache.invalidate(qMin(oldRow, newRow), qMax(oldRow, newRow));
     m_row = newRow;
     Q_EMIT rowMoved(oldRow, newRow);
     Q_EMIT rowChanged(newRow);
@@ -419,11 +435,12 @@ void AddressTable::deleteRecord() {
         fault(QStringLiteral("Kein Datensatz zum Löschen vorhanden"),
               QStringLiteral("there is no record to delete"));
     m_store->deleteRecord(m_currentId); // throws with nothing changed
-    m_cache.remove(m_currentId);
     setState(State::Browse);
     const int row = m_row;
     Q_EMIT rowAboutToBeRemoved(row);
     m_order.removeAt(row);
+    m_cache.invalidate(row, std::numeric_limits<int>::max());
+    m_row = -1; // no current row until the neighbour is made current
     Q_EMIT rowRemoved(row);
     m_eof = m_bof = m_order.isEmpty();
     makeCurrent(m_order.isEmpty() ? -1 : qMin(row, m_order.size() - 1));

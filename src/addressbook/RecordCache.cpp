@@ -31,22 +31,50 @@ Record RecordData::toRecord() const {
     return r;
 }
 
-const RecordData* RecordCache::find(qint64 id) const {
-    const auto it = m_records.constFind(id);
-    return it == m_records.cend() ? nullptr : &it.value();
-}
-
-void RecordCache::put(qint64 id, const RecordData& record) {
-    if (!m_records.contains(id))
-        makeRoom(1);
-    m_records.insert(id, record);
-}
-
-void RecordCache::makeRoom(int n) {
-    if (m_records.size() + n > m_capacity) {
-        m_records.clear();
-        m_records.reserve(m_capacity);
+const RecordData* RecordCache::find(int row) const {
+    if (row < 0)
+        return nullptr;
+    const int block = row / kRecordBlock;
+    if (block != m_lastBlock) {
+        const auto it = m_blocks.constFind(block);
+        if (it == m_blocks.cend())
+            return nullptr;
+        m_lastBlock = block;
+        m_last = &it.value();
     }
+    const size_t offset = static_cast<size_t>(row % kRecordBlock);
+    return offset < m_last->size() ? &(*m_last)[offset] : nullptr;
+}
+
+void RecordCache::putBlock(int start, std::vector<RecordData> records) {
+    if (m_blocks.size() >= m_maxBlocks)
+        clear();
+    m_lastBlock = -1;
+    m_blocks.insert(start / kRecordBlock, std::move(records));
+}
+
+void RecordCache::set(int row, const RecordData& record) {
+    const auto it = m_blocks.find(row / kRecordBlock);
+    const size_t offset = static_cast<size_t>(row % kRecordBlock);
+    if (it != m_blocks.end() && offset < it->size())
+        (*it)[offset] = record;
+}
+
+void RecordCache::invalidate(int first, int last) {
+    m_lastBlock = -1;
+    const int from = first / kRecordBlock;
+    const int to = last / kRecordBlock;
+    for (auto it = m_blocks.begin(); it != m_blocks.end();) {
+        if (it.key() >= from && it.key() <= to)
+            it = m_blocks.erase(it);
+        else
+            ++it;
+    }
+}
+
+void RecordCache::clear() {
+    m_blocks.clear();
+    m_lastBlock = -1;
 }
 
 } // namespace kalvendo

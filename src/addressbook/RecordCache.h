@@ -8,6 +8,8 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <vector>
 
 namespace kalvendo {
 
@@ -34,27 +36,31 @@ private:
     int m_fields = 0;
 };
 
-// Records by id, filled in blocks by the cursor so that a grid or a walk costs
-// one query per block of rows rather than one per cell or per step. Bounded:
-// when full, it starts over (a grid's viewport is refetched in a few blocks).
+// Records of the current order by row, in aligned blocks of kRecordBlock rows,
+// each fetched with one query: a grid or a walk costs one query per block
+// rather than one per cell or per step. Small and bounded: when full it starts
+// over (a grid's viewport is refetched in a block or two). Rows that shift
+// after an insert, delete or move are dropped by the cursor.
 class RecordCache {
 public:
-    explicit RecordCache(int capacity = 8192) : m_capacity(capacity) {
-        m_records.reserve(capacity);
-    }
+    explicit RecordCache(int maxBlocks = 64) : m_maxBlocks(maxBlocks) {}
 
-    // Valid until the next put(), remove() or clear().
-    const RecordData* find(qint64 id) const;
-    void put(qint64 id, const RecordData& record);
-    void remove(qint64 id) { m_records.remove(id); }
-    void clear() { m_records.clear(); }
-    // Room for n more records; empties the cache when there is none.
-    void makeRoom(int n);
-    int size() const { return static_cast<int>(m_records.size()); }
+    // The record of the row, or nullptr when its block is not cached. Valid
+    // until the next change of the cache.
+    const RecordData* find(int row) const;
+    // Stores the block that starts at row start (a multiple of kRecordBlock).
+    void putBlock(int start, std::vector<RecordData> records);
+    // Replaces the record of a cached row (its values changed, its row did not).
+    void set(int row, const RecordData& record);
+    // Drops the blocks holding rows first..last (inclusive).
+    void invalidate(int first, int last);
+    void clear();
 
 private:
-    QHash<qint64, RecordData> m_records;
-    int m_capacity;
+    QHash<int, std::vector<RecordData>> m_blocks; // by block number
+    int m_maxBlocks;
+    mutable int m_lastBlock = -1; // the block of the last find, for walks
+    mutable const std::vector<RecordData>* m_last = nullptr;
 };
 
 } // namespace kalvendo
