@@ -24,6 +24,14 @@ const FilterExpression& noFilter() {
     throw EDatabaseError(de + QStringLiteral(" / ") + en);
 }
 
+int namedField(const QString& name) {
+    const int pos = fieldPosition(name);
+    if (pos < 0)
+        fault(QStringLiteral("Feld \"%1\" nicht gefunden").arg(name),
+              QStringLiteral("field \"%1\" not found").arg(name));
+    return pos;
+}
+
 } // namespace
 
 AddressTable::AddressTable(QObject* parent)
@@ -303,14 +311,6 @@ void AddressTable::setFieldValue(int pos, const QString& value) {
     Q_EMIT recordDataChanged(pos);
     if (m_state == State::Edit)
         Q_EMIT rowChanged(m_row);
-}
-
-static int namedField(const QString& name) {
-    const int pos = fieldPosition(name);
-    if (pos < 0)
-        fault(QStringLiteral("Feld \"%1\" nicht gefunden").arg(name),
-              QStringLiteral("field \"%1\" not found").arg(name));
-    return pos;
 }
 
 QString AddressTable::fieldByName(const QString& name) const {
