@@ -283,6 +283,9 @@ unsigned CapiFetchMessage(unsigned applId, int timeoutMs, QByteArray* message,
         if (waited != CapiInfoQueueEmpty) {
             return waited;
         }
+        // A lost connection never lets a wait time out: only consecutive empty
+        // fetches count.
+        emptyFetches = 0;
         if (timeoutMs >= 0 && Clock::now() >= deadline) {
             return CapiInfoQueueEmpty;
         }
