@@ -42,24 +42,48 @@ QFont gridFont() {
 
 AddressGridModel::AddressGridModel(AddressTable* table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table), m_headerFont(gridFont()), m_errorSender(this) {
+    // The indicator row moves with the rows it marks, so that a row's data never
+    // changes behind a structural signal.
     connect(table, &AddressTable::orderAboutToBeReset, this, [this]() { beginResetModel(); });
-    connect(table, &AddressTable::orderReset, this, [this]() { endResetModel(); });
+    connect(table, &AddressTable::orderReset, this, [this]() {
+        m_indicator = -1;
+        endResetModel();
+    });
     connect(table, &AddressTable::rowAboutToBeInserted, this,
             [this](int row) { beginInsertRows({}, row, row); });
-    connect(table, &AddressTable::rowInserted, this, [this](int) { endInsertRows(); });
+    connect(table, &AddressTable::rowInserted, this, [this](int row) {
+        if (m_indicator >= row)
+            ++m_indicator;
+        endInsertRows();
+    });
     connect(table, &AddressTable::rowAboutToBeRemoved, this,
             [this](int row) { beginRemoveRows({}, row, row); });
-    connect(table, &AddressTable::rowRemoved, this, [this](int) { endRemoveRows(); });
+    connect(table, &AddressTable::rowRemoved, this, [this](int row) {
+        if (m_indicator == row)
+            m_indicator = -1;
+        else if (m_indicator > row)
+            --m_indicator;
+        endRemoveRows();
+    });
     connect(table, &AddressTable::rowAboutToBeMoved, this, [this](int from, int to) {
         beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
     });
-    connect(table, &AddressTable::rowMoved, this, [this](int, int) { endMoveRows(); });
+    connect(table, &AddressTable::rowMoved, this, [this](int from, int to) {
+        if (m_indicator == from)
+            m_indicator = to;
+        else if (from < m_indicator && m_indicator <= to)
+            --m_indicator;
+        else if (to <= m_indicator && m_indicator < from)
+            ++m_indicator;
+        endMoveRows();
+    });
     connect(table, &AddressTable::rowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount())
             Q_EMIT dataChanged(index(row, 0), index(row, kColumns - 1));
     });
-    connect(table, &AddressTable::currentChanged, this, [this](int) { indicatorChanged(); });
-    connect(table, &AddressTable::stateChanged, this, [this]() { indicatorChanged(); });
+    connect(table, &AddressTable::currentChanged, this, [this](int row) { setIndicator(row); });
+    connect(table, &AddressTable::stateChanged, this,
+            [this]() { setIndicator(m_table ? m_table->currentRow() : -1); });
 }
 
 int AddressGridModel::fieldOfColumn(int column) {
@@ -95,10 +119,12 @@ int AddressGridModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kColumns;
 }
 
-void AddressGridModel::indicatorChanged() {
-    const int rows = rowCount();
-    if (rows > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rows - 1, 0), {Qt::DisplayRole});
+void AddressGridModel::setIndicator(int row) {
+    const int old = m_indicator;
+    m_indicator = row >= 0 && row < rowCount() ? row : -1;
+    for (int r : {old, m_indicator})
+        if (r >= 0 && r < rowCount())
+            Q_EMIT dataChanged(index(r, 0), index(r, 0), {Qt::DisplayRole});
 }
 
 QVariant AddressGridModel::data(const QModelIndex& index, int role) const {
@@ -107,7 +133,7 @@ QVariant AddressGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     if (index.column() == 0) {
-        if (role != Qt::DisplayRole || index.row() != m_table->currentRow())
+        if (role != Qt::DisplayRole || index.row() != m_indicator)
             return {};
         return m_table->state() == AddressTable::State::Edit ? QStringLiteral("I")
                                                              : QStringLiteral("\u25B6");

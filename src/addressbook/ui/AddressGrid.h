@@ -50,11 +50,12 @@ public:
     void setErrorSender(QObject* sender) { m_errorSender = sender; }
 
 private:
-    void indicatorChanged();
+    void setIndicator(int row);
 
     QPointer<AddressTable> m_table;
     std::array<QString, kColumns> m_headers;
     int m_marked = 1;
+    int m_indicator = -1; // row showing the current-record mark
     QFont m_headerFont;
     QObject* m_errorSender = nullptr;
 };

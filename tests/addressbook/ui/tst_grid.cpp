@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QRandomGenerator>
 
 using namespace kalvendo;
 using namespace kalvendo::test;
@@ -79,6 +80,91 @@ private Q_SLOTS:
         QCOMPARE(column(host.grid->model(), 6), names({"", "Aachen", "Bonn", "München"}));
         t->close();
         QCOMPARE(host.grid->model()->rowCount(), 0);
+    }
+
+    // Random edits, moves, orders and filters: after each step the grid shows
+    // exactly the stored records the filter lets through, in the cursor's
+    // order, with the current record under the cursor.
+    void randomOperationsKeepGridConsistent() {
+        AppFolder folder;
+        addFullRecords(folder, towns());
+        RecordsHost host(folder);
+        host.show();
+        AddressTable* t = host.table;
+        QAbstractItemModel* m = host.grid->model();
+        QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QRandomGenerator rng(4711);
+        const QStringList groups = {QStringLiteral("Familie"), QStringLiteral("Arbeit")};
+        const QStringList sortable = {QStringLiteral("NAME"), QStringLiteral("WOHNORT"),
+                                      QStringLiteral("GRUPPE")};
+        auto randomText = [&]() -> QString {
+            static const char* parts[] = {"Au", "Bö", "ce", "Dä", "eß", "Fo", "gu", ""};
+            return QString::fromUtf8(parts[rng.bounded(8)]) +
+                   QString::fromUtf8(parts[rng.bounded(8)]);
+        };
+        for (int step = 0; step < 300; ++step) {
+            const int op = int(rng.bounded(9));
+            switch (op) {
+            case 0:
+                t->insert();
+                t->setFieldValue(fName, randomText());
+                t->setFieldValue(fGruppe, groups[rng.bounded(2)]);
+                t->post();
+                break;
+            case 1:
+                if (t->currentRow() >= 0) {
+                    t->edit();
+                    t->setFieldValue(rng.bounded(2) ? fName : fWohnort, randomText());
+                    if (rng.bounded(4) == 0)
+                        t->setFieldValue(fGruppe, groups[rng.bounded(2)]);
+                    t->post();
+                }
+                break;
+            case 2:
+                if (t->currentRow() >= 0 && rng.bounded(2))
+                    t->deleteRecord();
+                break;
+            case 3:
+                if (t->rowCount() > 0)
+                    t->moveToRow(int(rng.bounded(t->rowCount())));
+                break;
+            case 4:
+                t->setIndexName(sortable[rng.bounded(3)]);
+                break;
+            case 5:
+                t->setFilter(QStringLiteral("Gruppe = [") + groups[rng.bounded(2)] + u']');
+                t->setFiltered(rng.bounded(2) == 0);
+                break;
+            case 6:
+                t->refresh();
+                break;
+            case 7:
+                t->locate(QStringLiteral("Name"), randomText().left(2),
+                          AddressTable::CaseInsensitive | AddressTable::Partial);
+                break;
+            default:
+                rng.bounded(2) ? t->next() : t->prior();
+            }
+            QStringList expected;
+            const QStringList storedNames = storedValues(folder, fName);
+            const QStringList storedGroups = storedValues(folder, fGruppe);
+            for (int i = 0; i < storedNames.size(); ++i)
+                if (!t->isFiltered() ||
+                    t->filter() == QStringLiteral("Gruppe = [") + storedGroups[i] + u']')
+                    expected << storedNames[i];
+            QStringList shown = column(m, 1);
+            QCOMPARE(m->rowCount(), t->rowCount());
+            expected.sort();
+            QStringList sortedShown = shown;
+            sortedShown.sort();
+            QCOMPARE(sortedShown, expected);
+            for (int r = 0; r < m->rowCount(); ++r)
+                QCOMPARE(shown[r], t->value(r, fName));
+            QCOMPARE(host.grid->currentIndex().isValid() ? host.grid->currentIndex().row() : -1,
+                     t->currentRow());
+            if (t->currentRow() >= 0)
+                QCOMPARE(host.dbEdit(1)->text(), shown[t->currentRow()]);
+        }
     }
 
     void layoutAndHeaders() {
