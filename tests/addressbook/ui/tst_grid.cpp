@@ -8,6 +8,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QRandomGenerator>
+#include <QToolTip>
 
 using namespace kalvendo;
 using namespace kalvendo::test;
@@ -330,6 +331,12 @@ private Q_SLOTS:
         const QAbstractItemModel* m = host.grid->model();
         QCOMPARE(host.grid->cellHint(m->index(0, 3)), r[fStrasse]);
         QCOMPARE(host.grid->cellHint(m->index(0, 1)), QString());
+        // Hovering shows the hint as a tool tip.
+        host.show();
+        const QPoint at = host.grid->visualRect(m->index(0, 3)).center();
+        QHelpEvent help(QEvent::ToolTip, at, host.grid->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(host.grid->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), r[fStrasse]);
         host.grid->setColumnWidth(3, 600);
         QCOMPARE(host.grid->cellHint(m->index(0, 3)), QString());
     }
@@ -350,6 +357,29 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, link);
         QCOMPARE(AddressGridDelegate::looksLikeLink(text), link);
+    }
+
+    void linksDrawnBlueAndUnderlined() {
+        struct Probe : AddressGridDelegate {
+            using AddressGridDelegate::AddressGridDelegate;
+            using AddressGridDelegate::initStyleOption;
+        };
+        AppFolder folder;
+        Record r = rec("Adler");
+        r[fEmail] = QStringLiteral("anna@example.org");
+        r[fHomepage] = QStringLiteral("www.example.org");
+        addFullRecords(folder, {r});
+        RecordsHost host(folder);
+        Probe probe;
+        for (int c : {1, 12, 13}) {
+            QStyleOptionViewItem o;
+            probe.initStyleOption(&o, host.grid->model()->index(0, c));
+            const bool link = c != 1;
+            QCOMPARE(o.font.underline(), link);
+            QCOMPARE(o.palette.color(QPalette::Text) == QColor(0, 0, 255), link);
+        }
+        // Still editable like any cell.
+        QVERIFY(host.grid->model()->flags(host.grid->model()->index(0, 12)) & Qt::ItemIsEditable);
     }
 };
 
