@@ -64,7 +64,7 @@ TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(paren
     m_date->setCalendarPopup(true);
     m_date->setToolTip(QStringLiteral("Datum auswählen"));
     m_date->setDisplayFormat(shortDateFormat(QLocale()));
-    m_date->setDate(QDate::currentDate());
+    resetDatePicker();
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -106,6 +106,11 @@ QLabel* TFieldsPanel::label(int n) const {
 
 QToolButton* TFieldsPanel::speedButton(int n) const {
     return n >= 1 && n <= 4 ? m_speed[size_t(n)] : nullptr;
+}
+
+void TFieldsPanel::resetDatePicker() {
+    const QSignalBlocker blocker(m_date);
+    m_date->setDate(QDate::currentDate());
 }
 
 void TFieldsPanel::setGroups(const QStringList& groups) {

@@ -37,6 +37,10 @@ public:
     // list and the user-defined field (tool bar, navigation buttons, grid).
     void chainTabOrder(std::initializer_list<QWidget*> between);
 
+    // Sets the birthday picker to today's date the way start-up does: without
+    // the change a user's pick makes (the birthday field keeps its text).
+    void resetDatePicker();
+
     // The entries of the group list (the lines of group.txt).
     void setGroups(const QStringList& groups);
 

@@ -181,6 +181,11 @@ private Q_SLOTS:
         RecordsHost host(folder);
         QDateEdit* picker = host.fields->DateTimePicker1();
         QCOMPARE(picker->date(), QDate::currentDate());
+        picker->setDate(QDate(2000, 1, 1));
+        QCOMPARE(host.dbEdit(13)->text(), QStringLiteral("01.01.2000"));
+        host.fields->resetDatePicker(); // as at start-up: not a pick
+        QCOMPARE(picker->date(), QDate::currentDate());
+        QCOMPARE(host.dbEdit(13)->text(), QStringLiteral("01.01.2000"));
         QCOMPARE(picker->toolTip(), QStringLiteral("Datum auswählen"));
         QVERIFY(picker->calendarPopup());
         DialogRecorder dialogs;
