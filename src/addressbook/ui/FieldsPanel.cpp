@@ -2,7 +2,7 @@
 
 #include "addressbook/Fields.h"
 #include "addressbook/ui/DBControls.h"
-#include "addressbook/ui/RecordController.h"
+#include "common/LocaleFormat.h"
 
 #include <QDate>
 #include <QDateEdit>
@@ -63,7 +63,7 @@ TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(paren
     m_date->setObjectName(QStringLiteral("DateTimePicker1"));
     m_date->setCalendarPopup(true);
     m_date->setToolTip(QStringLiteral("Datum auswählen"));
-    m_date->setDisplayFormat(shortDateFormat(QLocale()));
+    m_date->setDisplayFormat(shortDateFormat());
     resetDatePicker();
 
     auto* grid = new QGridLayout(this);

@@ -6,6 +6,7 @@
 #include "addressbook/ui/DBControls.h"
 #include "addressbook/ui/FieldsPanel.h"
 #include "common/CommandGuard.h"
+#include "common/LocaleFormat.h"
 #include "common/MessageDialog.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
@@ -24,49 +25,6 @@
 #include <array>
 
 namespace kalvendo {
-
-QString shortDateFormat(const QLocale& locale) {
-    const QString f = locale.dateFormat(QLocale::ShortFormat);
-    QString out;
-    for (qsizetype i = 0; i < f.size();) {
-        const QChar c = f.at(i);
-        if (c == u'\'') {
-            // A quoted literal, copied as it stands ('' is a quote inside it).
-            qsizetype j = i + 1;
-            while (j < f.size()) {
-                if (f.at(j) == u'\'') {
-                    if (j + 1 < f.size() && f.at(j + 1) == u'\'') {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
-            out += f.mid(i, j - i + 1);
-            i = j + 1;
-            continue;
-        }
-        qsizetype j = i;
-        while (j < f.size() && f.at(j) == c)
-            ++j;
-        const qsizetype run = j - i;
-        if (c == u'd' && run <= 2)
-            out += QStringLiteral("dd"); // day names (3 or 4 letters) stay
-        else if (c == u'M')
-            out += QStringLiteral("MM"); // digits, also where the locale names the month
-        else if (c == u'y')
-            out += QStringLiteral("yyyy");
-        else
-            out += f.mid(i, run);
-        i = j;
-    }
-    return out;
-}
-
-QString shortDateText(const QDate& date, const QLocale& locale) {
-    return locale.toString(date, shortDateFormat(locale));
-}
 
 bool isAllGroupsEntry(const QString& caption) {
     static const std::array<QString, 5> all = {
@@ -195,7 +153,7 @@ void RecordController::DBEdit2Change() {
 
 void RecordController::DateTimePicker1Change() {
     const TFieldsPanel* f = m_parts.fields;
-    f->edit(13)->setDisplayText(shortDateText(f->DateTimePicker1()->date()));
+    f->edit(13)->setDisplayText(formatShortDate(f->DateTimePicker1()->date()));
 }
 
 void RecordController::ToolButton4Click() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLocale>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,7 +9,6 @@
 class QAbstractButton;
 class QAction;
 class QComboBox;
-class QDate;
 class QKeyEvent;
 class QLineEdit;
 class QMenu;
@@ -25,11 +23,6 @@ class TFieldsPanel;
 class TGridPanel;
 class TMultilanguage;
 class TStatusBar;
-
-// The system's short date format with day, month and year widened to two, two
-// and four digits (German: dd.MM.yyyy).
-QString shortDateFormat(const QLocale& locale);
-QString shortDateText(const QDate& date, const QLocale& locale = QLocale());
 
 // True for the all-groups captions of the five languages (exact comparison).
 bool isAllGroupsEntry(const QString& caption);

@@ -13,8 +13,6 @@ class TestRecords : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
-
     void namesTabOrderAndLanguage() {
         AppFolder folder;
         RecordsHost host(folder);
@@ -209,21 +207,6 @@ private Q_SLOTS:
             QTest::keyClicks(host.dbEdit(7), QStringLiteral("D"));
             QCOMPARE(host.dbEdit(13)->text(), QStringLiteral("01.02.1960"));
         }
-    }
-
-    void shortDateFormats_data() {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
-                                << QStringLiteral("07.05.1971");
-        QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates)
-                            << QStringLiteral("05/07/1971");
-        QTest::newRow("C, month named") << QLocale::c() << QStringLiteral("07 05 1971");
-    }
-    void shortDateFormats() {
-        QFETCH(QLocale, locale);
-        QFETCH(QString, text);
-        QCOMPARE(shortDateText(QDate(1971, 5, 7), locale), text);
     }
 
     void fieldWidthLimitsInput_data() {
