@@ -549,42 +549,80 @@ qint64 AddressStore::insertRecords(std::span<const Record> records) {
     }
 }
 
-void AddressStore::updateRecord(qint64 id, const Record& given) {
+void AddressStore::writeChangedRow(qint64 id, const Record& old, const Record& given) {
     const Record r = fitted(given);
+    QByteArray sets;
+    for (int i = 0; i < kFieldCount; ++i)
+        sets += (i ? ", " : "") + quoted(fieldDef(i).name) + " = ?" + QByteArray::number(i + 1);
+    Statement& up = stmt(m_stmts->update, "UPDATE main.adressen SET " + sets + " WHERE id = ?" +
+                                              QByteArray::number(kFieldCount + 1));
+    for (int i = 0; i < kFieldCount; ++i)
+        up.bind(i + 1, r[i]);
+    up.bind(kFieldCount + 1, id);
+    up.step();
+    for (int k = 0; k < kIndexCount; ++k) {
+        const int field = indexDef(k).field;
+        if (old[field] == r[field])
+            continue;
+        const QByteArray name = quoted(indexDef(k).name);
+        Statement& del =
+            stmt(m_stmts->idxDelete[k], "DELETE FROM idx." + name + " WHERE key = ?1 AND id = ?2");
+        del.bindBlob(1, m_collation->sortKey(old[field]));
+        del.bind(2, id);
+        del.step();
+        Statement& ins =
+            stmt(m_stmts->idxInsert[k], "INSERT INTO idx." + name + "(key, id) VALUES (?1, ?2)");
+        ins.bindBlob(1, m_collation->sortKey(r[field]));
+        ins.bind(2, id);
+        ins.step();
+    }
+}
+
+void AddressStore::updateRecord(qint64 id, const Record& given) {
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         // The stored values, not the caller's copy, say which index rows to replace.
-        const Record old = readRow(id);
-        QByteArray sets;
-        for (int i = 0; i < kFieldCount; ++i)
-            sets += (i ? ", " : "") + quoted(fieldDef(i).name) + " = ?" + QByteArray::number(i + 1);
-        Statement& up = stmt(m_stmts->update, "UPDATE main.adressen SET " + sets + " WHERE id = ?" +
-                                                  QByteArray::number(kFieldCount + 1));
-        for (int i = 0; i < kFieldCount; ++i)
-            up.bind(i + 1, r[i]);
-        up.bind(kFieldCount + 1, id);
-        up.step();
-        for (int k = 0; k < kIndexCount; ++k) {
-            const int field = indexDef(k).field;
-            if (old[field] == r[field])
-                continue;
-            const QByteArray name = quoted(indexDef(k).name);
-            Statement& del = stmt(m_stmts->idxDelete[k],
-                                  "DELETE FROM idx." + name + " WHERE key = ?1 AND id = ?2");
-            del.bindBlob(1, m_collation->sortKey(old[field]));
-            del.bind(2, id);
-            del.step();
-            Statement& ins = stmt(m_stmts->idxInsert[k],
-                                  "INSERT INTO idx." + name + "(key, id) VALUES (?1, ?2)");
-            ins.bindBlob(1, m_collation->sortKey(r[field]));
-            ins.bind(2, id);
-            ins.step();
-        }
+        writeChangedRow(id, readRow(id), given);
         bumpGeneration();
         tx.commit();
     } catch (const Failure& f) {
         raise(QStringLiteral("Der Datensatz kann nicht in %1 gespeichert werden"),
               QStringLiteral("the record cannot be saved in %1"), tablePath(), f);
+    }
+}
+
+void AddressStore::updateEach(std::span<const qint64> ids,
+                              const std::function<void(Record&)>& change,
+                              const std::function<void(qsizetype done)>& progress) {
+    try {
+        Transaction tx(m_db, "BEGIN IMMEDIATE");
+        qsizetype done = 0;
+        try {
+            for (const qint64 id : ids) {
+                const Record old = readRow(id);
+                Record r = old;
+                change(r);
+                if (r != old)
+                    writeChangedRow(id, old, r);
+                ++done;
+                if (progress && done % 512 == 0)
+                    progress(done);
+            }
+        } catch (...) {
+            // What was done before the failure stays done.
+            if (done > 0) {
+                bumpGeneration();
+                tx.commit();
+            }
+            throw;
+        }
+        bumpGeneration();
+        tx.commit();
+        if (progress)
+            progress(done);
+    } catch (const Failure& f) {
+        raise(QStringLiteral("Die Datensätze können nicht in %1 gespeichert werden"),
+              QStringLiteral("the records cannot be saved in %1"), tablePath(), f);
     }
 }
 

@@ -70,6 +70,11 @@ public:
     // Adds all of them in one transaction (imports, fixtures); returns the last id.
     qint64 insertRecords(std::span<const Record> records);
     void updateRecord(qint64 id, const Record& r);
+    // Lets change rewrite each of the records, all in one transaction; when a
+    // write fails, the records changed before it are kept and the error raised.
+    // progress is told every few hundred records how many are done.
+    void updateEach(std::span<const qint64> ids, const std::function<void(Record&)>& change,
+                    const std::function<void(qsizetype done)>& progress = {});
     void deleteRecord(qint64 id);
 
     // The records whose key in the index equals key, by id.
@@ -87,6 +92,7 @@ private:
     [[noreturn]] void raise(const QString& de, const QString& en, const QString& file,
                             const sqlite::Failure& f) const;
     void openTableFile();
+    void writeChangedRow(qint64 id, const Record& old, const Record& given);
     bool indexFileUsable();
     void rebuildIndexFile();
     void attachIndex();

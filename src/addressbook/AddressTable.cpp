@@ -478,6 +478,27 @@ void AddressTable::refresh() {
     replaceOrder(std::move(order), m_indexNo);
 }
 
+void AddressTable::updateEach(const std::function<void(Record&)>& change,
+                              const std::function<void(qsizetype done)>& progress) {
+    requireActive();
+    checkBrowseMode();
+    std::vector<qint64> ids;
+    ids.reserve(static_cast<size_t>(m_order.size()));
+    for (int row = 0; row < m_order.size(); ++row)
+        ids.push_back(m_order.idAt(row));
+    try {
+        m_store->updateEach(ids, change, progress);
+    } catch (...) {
+        // Show what the file now holds, then report the failure.
+        try {
+            refresh();
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+    refresh();
+}
+
 bool AddressTable::locate(const QString& fieldName, const QString& text, LocateOptions options) {
     requireActive();
     const int pos = namedField(fieldName);

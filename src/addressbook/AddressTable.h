@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace kalvendo {
@@ -76,6 +77,12 @@ public:
     void deleteRecord();
     void refresh();
     bool isModified() const;
+
+    // Rewrites every record the table shows (current order, within the filter)
+    // in one transaction, saving a pending change first; the view is re-read
+    // afterwards. A failure keeps the records done before it.
+    void updateEach(const std::function<void(Record&)>& change,
+                    const std::function<void(qsizetype done)>& progress = {});
 
     int fieldCount() const { return kFieldCount; }
     QString fieldValue(int pos) const;

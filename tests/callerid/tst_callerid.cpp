@@ -77,6 +77,54 @@ private Q_SLOTS:
             QVERIFY2(!isPhoneKey(c), qPrintable(QString::number(c.unicode())));
     }
 
+    void bulkPreparationRewritesEveryRecord() {
+        Fixture f("[preferences]\r\nisdnlog=0\r\n");
+        prepareAllNumbers(f.table); // an empty table is fine
+        for (const char* tel : {"030 / 12-34", "+49 (0)89 1", "", "0171"}) {
+            f.table.append();
+            f.table.setFieldValue(fName, QString::fromLatin1(tel));
+            f.table.setFieldValue(fTelefon, QString::fromLatin1(tel));
+            f.table.setFieldValue(fMobil, QString::fromLatin1(tel) + QStringLiteral("-9"));
+            f.table.setFieldValue(fTsuche, QStringLiteral("stale"));
+            f.table.post();
+        }
+        qsizetype reported = 0;
+        prepareAllNumbers(f.table, [&](qsizetype done) { reported = done; });
+        QCOMPARE(reported, 4);
+        QStringList tsuche, hsuche;
+        for (f.table.first(); !f.table.eof(); f.table.next()) {
+            tsuche << f.table.fieldValue(fTsuche);
+            hsuche << f.table.fieldValue(fHsuche);
+        }
+        // In name order: "", "+49 ...", "0171", "030 ...".
+        QCOMPARE(tsuche, (QStringList{QString(), QStringLiteral("+49(0)891"),
+                                      QStringLiteral("0171"), QStringLiteral("0301234")}));
+        QCOMPARE(hsuche, (QStringList{QStringLiteral("9"), QStringLiteral("+49(0)8919"),
+                                      QStringLiteral("01719"), QStringLiteral("03012349")}));
+        // Found by the look-up straight away.
+        QVERIFY(f.call(QStringLiteral("0301234")).contains(QStringLiteral("030 / 12-34")));
+    }
+
+    void bulkFailureKeepsWhatWasDone() {
+        Fixture f("[preferences]\r\nisdnlog=0\r\n");
+        f.add("A", "", "", "");
+        f.add("B", "", "", "");
+        f.add("C", "", "", "");
+        int seen = 0;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, f.table.updateEach([&](Record& r) {
+            if (++seen == 3)
+                throw std::runtime_error("disk on fire");
+            r[fFax] = QStringLiteral("done");
+        }));
+        QStringList fax;
+        AddressTable reopened;
+        reopened.connectFolder(f.folder.data());
+        reopened.open();
+        for (reopened.first(); !reopened.eof(); reopened.next())
+            fax << reopened.fieldValue(fFax);
+        QCOMPARE(fax, (QStringList{QStringLiteral("done"), QStringLiteral("done"), QString()}));
+    }
+
     void foundThroughMobileOnly() {
         Fixture f("[preferences]\r\nisdnlog=0\r\n");
         f.add("Adler", "Anna", "030 111", "0171 222");
