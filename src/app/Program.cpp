@@ -77,7 +77,7 @@ ProgramWindows createWindows(const QString& exeDir, const QString& appDirArg) {
     w.form1 = std::make_unique<TForm1>(TForm1::Options{exeDir, appDirArg});
     w.settingsHost = std::make_unique<MainWindowSettingsHost>(*w.form1);
     w.form2 = std::make_unique<TForm2>(*w.settingsHost, w.form1.get());
-    w.form3 = std::make_unique<TForm3>(w.form1.get());
+    w.form3 = std::make_unique<TForm3>(preferencesPath(w.form1->applicationPath()), w.form1.get());
     w.form4 = std::make_unique<TForm4>(w.form1.get());
     w.form5 = std::make_unique<TForm5>(w.form1->engine(), w.form1.get());
     w.form6 = std::make_unique<TForm6>(w.form1.get());
@@ -94,6 +94,15 @@ ProgramWindows createWindows(const QString& exeDir, const QString& appDirArg) {
             form2->activateWindow();
         });
         form1->setCommandAvailable(QStringLiteral("Einstellungen1"), true);
+    }
+    TForm3* form3 = w.form3.get();
+    if (QToolButton* search = form1->toolButton(QStringLiteral("ToolButton8"))) {
+        connectCommand(search, &QToolButton::clicked, form3, [form3]() {
+            form3->show();
+            form3->raise();
+            form3->activateWindow();
+        });
+        form1->setCommandAvailable(QStringLiteral("SucheimInternet1"), true);
     }
     if (QAction* info = form1->action(QStringLiteral("Info1"))) {
         connectCommand(info, &QAction::triggered, form5, [form5]() { showAboutBox(form5); });

@@ -4,7 +4,10 @@
 #include "app/ApplicationFolder.h"
 #include "app/ErrorLog.h"
 #include "app/Help.h"
+#include "callerid/CallNotice.h"
+#include "callerid/PhoneNumber.h"
 #include "capi/CapiInfo.h"
+#include "capi/CapiMonitor.h"
 #include "common/CommandGuard.h"
 #include "common/MessageDialog.h"
 #include "common/TextFile.h"
@@ -24,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSplitter>
 #include <QStyle>
@@ -48,6 +52,12 @@ TForm1::TForm1(Options options, QWidget* parent)
     // Loads the CAPI driver once for the whole program.
     info = new TCapiInfo(this);
     info->setObjectName(QStringLiteral("info"));
+    CapiMonitor1 = new TCapiMonitor(this);
+    CapiMonitor1->setObjectName(QStringLiteral("CapiMonitor1"));
+    CapiMonitor1->OnIncomingCall = [this](const QString& caller, const QString& called, quint16 cip,
+                                          const QString& cipText) {
+        CapiMonitor1IncomingCall(caller, called, cip, cipText);
+    };
 
     buildToolBar();
     buildMenu();
@@ -69,7 +79,11 @@ TForm1::TForm1(Options options, QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Release the registration while the window is still whole.
+    delete CapiMonitor1;
+    CapiMonitor1 = nullptr;
+}
 
 QString TForm1::getApplicationPath() const {
     return kalvendo::getApplicationPath(m_options.exeDir, m_options.appDirArg);
@@ -236,6 +250,10 @@ void TForm1::buildMenu() {
     addMenuAction(db, "Drucken1", QStringLiteral("Drucken"), key(Qt::CTRL | Qt::Key_P),
                   toolButton(QStringLiteral("ToolButton9")));
 
+    connectCommand(action(QStringLiteral("Nummernaufbereiten1")), &QAction::triggered, this,
+                   [this]() { Nummernaufbereiten1Click(); });
+    setCommandAvailable(QStringLiteral("Nummernaufbereiten1"), true);
+
     QMenu* help = menu("Hilfe1", QStringLiteral("Hilfe"));
     addMenuAction(help, "Hilfe2", QStringLiteral("Hilfe"), key(Qt::Key_F1));
     help->addSeparator();
@@ -368,7 +386,48 @@ void TForm1::startupLoadGroupList(const QStringList& groups) {
 void TForm1::startupSetUserFieldHeader(const QString& header) {
     Q_UNUSED(header);
 }
-void TForm1::startupActivateMonitor() {}
+void TForm1::startupActivateMonitor() {
+    CapiMonitor1->Activate(1, 0); // the result is not examined
+}
+
+void TForm1::CapiMonitor1IncomingCall(const QString& CallingPartyNumber,
+                                      const QString& CalledPartyNumber, quint16 CipValue,
+                                      const QString& CipValueString) {
+    Q_UNUSED(CipValue);
+    Q_UNUSED(CipValueString);
+    // Runs inside the hand-over of the CAPI thread, which drops any error; the
+    // steps before an error have taken effect.
+    IncomingCall call(*AdsTable1, preferencesPath(ApplicationPath),
+                      {lng->GetString(QStringLiteral("call")), lng->GetString(QStringLiteral("to")),
+                       lng->GetString(QStringLiteral("nrunknown"))},
+                      {[this](const QString& notice) { m_panels->setPanelText(2, notice); },
+                       [this]() {
+                           if (isMinimized())
+                               showNormal();
+                           raise();
+                           activateWindow();
+                       }});
+    call.handle(CallingPartyNumber, CalledPartyNumber);
+}
+
+void TForm1::Nummernaufbereiten1Click() {
+    isdnnumbers();
+}
+
+void TForm1::isdnnumbers() {
+    m_panels->setPanelText(2, lng->GetString(QStringLiteral("msgprepnumbers")));
+    // A long run shows its progress and keeps the window painted; it cannot be
+    // cancelled half way, as every record is written in one go.
+    QProgressDialog progress(lng->GetString(QStringLiteral("msgprepnumbers")), QString(), 0,
+                             std::max(1, AdsTable1->rowCount()), this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setCancelButton(nullptr);
+    prepareAllNumbers(*AdsTable1,
+                      [&progress](qsizetype done) { progress.setValue(static_cast<int>(done)); });
+    progress.reset();
+    m_panels->setPanelText(2, QString());
+}
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

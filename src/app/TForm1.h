@@ -18,6 +18,7 @@ namespace kalvendo {
 
 class AddressTable;
 class TCapiInfo;
+class TCapiMonitor;
 class TMultilanguage;
 class TStatusBar;
 
@@ -41,6 +42,7 @@ public:
     AddressTable* table() const { return AdsTable1; }
     TMultilanguage* engine() const { return lng; }
     TCapiInfo* capiInfo() const { return info; }
+    TCapiMonitor* monitor() const { return CapiMonitor1; }
     TStatusBar* statusPanels() const { return m_panels; }
     bool firstShow() const { return FirstShow; }
 
@@ -52,6 +54,11 @@ public:
     void setCommandAvailable(const QString& actionName, bool available);
 
     void Beenden1Click();
+    void CapiMonitor1IncomingCall(const QString& CallingPartyNumber,
+                                  const QString& CalledPartyNumber, quint16 CipValue,
+                                  const QString& CipValueString);
+    void Nummernaufbereiten1Click();
+    void isdnnumbers();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -86,6 +93,7 @@ private:
     AddressTable* AdsTable1 = nullptr;
     TMultilanguage* lng = nullptr;
     TCapiInfo* info = nullptr;
+    TCapiMonitor* CapiMonitor1 = nullptr;
     TStatusBar* m_panels = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLineEdit* Edit1 = nullptr;

@@ -9,9 +9,6 @@ void setUp(QDialog* w, const char* name, const QString& caption) {
 }
 } // namespace
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent) {
-    setUp(this, "Form3", QStringLiteral("Suche im Internet"));
-}
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     setUp(this, "Form4", QStringLiteral("Druckvorschau"));
 }

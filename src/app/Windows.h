@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TForm5.h"
+#include "callerid/ui/TForm3.h"
 #include "settings/TForm2.h"
 
 #include <QDialog>
@@ -10,12 +11,6 @@ namespace kalvendo {
 // The program's secondary windows. Each is created once at start-up and only
 // shown and hidden afterwards; their content is built by their own subsystems.
 // The settings dialog TForm2 and the about box TForm5 have headers of their own.
-class TForm3 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm3(QWidget* parent = nullptr);
-};
-
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
