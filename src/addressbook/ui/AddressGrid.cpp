@@ -337,7 +337,7 @@ void TDBAdvGrid::onCurrentRowChanged(const QModelIndex& current) {
     const int row = current.row();
     guardCommand(this, [this, row]() { m_table->moveToRow(row); });
     // Whatever happened (a failed save keeps the record), show the table's record.
-    if (m_table->currentRow() != current.row())
+    if (currentIndex().row() != m_table->currentRow())
         followCurrent(m_table->currentRow());
 }
 
