@@ -181,8 +181,11 @@ private Q_SLOTS:
         addFullRecords(folder, people());
         RecordsHost host(folder);
         DialogRecorder dialogs;
+        const QByteArray preferences = folder.read(QStringLiteral("ab.ini"));
         choose(host, QStringLiteral("Familie"));
         QVERIFY(host.table->isFiltered());
+        // The choice lives in the table only: the next start uses the preferences.
+        QCOMPARE(folder.read(QStringLiteral("ab.ini")), preferences);
         QCOMPARE(host.grid->model()->rowCount(), 2);
         QCOMPARE(host.panel1(), QStringLiteral("2"));
         // Schmidt is in another group: not found, nothing moves.
