@@ -240,9 +240,11 @@ private Q_SLOTS:
         RecordsHost host(folder);
         host.show();
         TDBAdvGrid* g = host.grid;
+        QTest::keyClicks(host.dbEdit(7), QStringLiteral("DE")); // Adler is being changed
         const QRect cell = g->visualRect(g->model()->index(2, 1));
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Christ"));
+        QCOMPARE(storedValues(folder, fLand).first(), QStringLiteral("DE")); // saved by the move
         QCOMPARE(host.table->indexName(), QStringLiteral("NAME"));
         // The keyboard moves the record too.
         QTest::keyClick(g, Qt::Key_Down);
