@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "addressbook/ui/FieldsPanel.h"
 #include "app/Help.h"
 #include "app/TForm1.h"
 #include "app/Windows.h"
@@ -32,38 +33,20 @@ bool KalvendoApplication::notify(QObject* receiver, QEvent* event) {
 
 namespace {
 
-// The settings dialog's view of the main window, through the main window's
-// public interface and its controls' designer names.
+// The settings dialog's view of the main window.
 class MainWindowSettingsHost : public SettingsHost {
 public:
-    // Looked up before the later windows exist: the settings dialog has a
-    // ComboBox1 of its own.
-    explicit MainWindowSettingsHost(TForm1& form1)
-        : m_form1(form1), m_search(form1.findChild<QComboBox*>(QStringLiteral("ComboBox1"))),
-          m_groups(form1.findChild<QComboBox*>(QStringLiteral("DBComboBox1"))) {}
+    explicit MainWindowSettingsHost(TForm1& form1) : m_form1(form1) {}
 
     QString applicationPath() const override { return m_form1.applicationPath(); }
-    QComboBox* searchFieldList() const override { return m_search.data(); }
+    QComboBox* searchFieldList() const override { return m_form1.searchFieldList(); }
     TCapiInfo* capiInfo() const override { return m_form1.capiInfo(); }
     void reloadGroupList() override {
-        QComboBox* list = m_groups.data();
-        if (list == nullptr)
-            return;
-        // The list shows the record's value again, whatever the new entries.
-        const QString text = list->currentText();
-        const QSignalBlocker block(list);
-        list->clear();
-        list->addItems(readTextLines(groupFilePath(applicationPath())));
-        const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        list->setCurrentIndex(index);
-        if (index < 0 && list->isEditable())
-            list->setEditText(text);
+        m_form1.fieldsPanel()->setGroups(readTextLines(groupFilePath(applicationPath())));
     }
 
 private:
     TForm1& m_form1;
-    QPointer<QComboBox> m_search;
-    QPointer<QComboBox> m_groups;
 };
 
 } // namespace

@@ -1,6 +1,11 @@
 #include "app/TForm1.h"
 
 #include "addressbook/AddressTable.h"
+#include "addressbook/Fields.h"
+#include "addressbook/ui/AddressGrid.h"
+#include "addressbook/ui/DBControls.h"
+#include "addressbook/ui/FieldsPanel.h"
+#include "addressbook/ui/RecordController.h"
 #include "app/ApplicationFolder.h"
 #include "app/ErrorLog.h"
 #include "app/Help.h"
@@ -69,6 +74,18 @@ TForm1::TForm1(Options options, QWidget* parent)
     lng = new TMultilanguage(this, QStringLiteral("lng"));
     lng->setScript(scriptForm1());
     lng->Loaded();
+
+    m_records =
+        new RecordController({this, AdsTable1, lng, m_panels, m_fields, m_gridPanel, Edit1,
+                              ComboBox1, [this]() { return groupFilePath(ApplicationPath); }},
+                             this);
+    m_records->setObjectName(QStringLiteral("RecordController"));
+    m_records->connectToolButtons(
+        toolButton(QStringLiteral("ToolButton1")), toolButton(QStringLiteral("ToolButton2")),
+        toolButton(QStringLiteral("ToolButton3")), toolButton(QStringLiteral("ToolButton4")));
+    for (const char* name :
+         {"NeuerDatensatz1", "Datensatzlschen1", "nderungenspeichern1", "SucheinDatenstzen1"})
+        setCommandAvailable(QString::fromLatin1(name), true);
 
     // Client area 886 x 538; it cannot be made smaller than that.
     setMinimumSize(886, 538);
@@ -277,26 +294,49 @@ void TForm1::buildCentralArea() {
     central->setObjectName(QStringLiteral("CentralArea"));
     auto* split = new QHBoxLayout(central);
     split->setContentsMargins(4, 4, 4, 4);
-
-    auto* left = new QWidget(central);
-    left->setObjectName(QStringLiteral("FieldsPanel"));
-    left->setFixedWidth(330);
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    Label9 = new QLabel(left);
-    Label9->setObjectName(QStringLiteral("Label9"));
-    leftLayout->addWidget(Label9);
-    leftLayout->addStretch(1);
-
-    auto* right = new QWidget(central);
-    right->setObjectName(QStringLiteral("GridPanel"));
-    auto* rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(0, 0, 0, 0);
-    rightLayout->addStretch(1);
-
-    split->addWidget(left);
-    split->addWidget(right, 1);
+    m_fields = new TFieldsPanel(AdsTable1, central);
+    m_gridPanel = new TGridPanel(AdsTable1, central);
+    DBAdvGrid1 = m_gridPanel->grid();
+    split->addWidget(m_fields);
+    split->addWidget(m_gridPanel, 1);
     setCentralWidget(central);
+
+    m_fields->chainTabOrder({ToolBar1, m_gridPanel->button(1), m_gridPanel->button(3),
+                             m_gridPanel->button(2), m_gridPanel->button(4), DBAdvGrid1});
+
+    // Leaving the telephone or mobile field writes its prepared number and
+    // saves the record; typing there takes the phone key set only.
+    for (int n : {8, 9}) {
+        TDBEdit* edit = m_fields->edit(n);
+        edit->setKeyFilter(&isPhoneKey);
+        connectCommand(edit, &TDBEdit::Exit, this, [this, n]() {
+            if (n == 8)
+                DBEdit8Exit();
+            else
+                DBEdit9Exit();
+        });
+    }
+}
+
+void TForm1::DBEdit8Exit() {
+    writePreparedNumber(fTelefon, fTsuche);
+}
+
+void TForm1::DBEdit9Exit() {
+    writePreparedNumber(fMobil, fHsuche);
+}
+
+void TForm1::writePreparedNumber(int source, int prepared) {
+    // With no record shown there is nothing to save: tabbing through the empty
+    // fields of an empty table must not create records.
+    if (!AdsTable1->isActive() ||
+        (AdsTable1->state() == AddressTable::State::Browse && AdsTable1->rowCount() == 0))
+        return;
+    const QString number = m_fields->edit(source == fTelefon ? 8 : 9)->text();
+    if (AdsTable1->state() == AddressTable::State::Browse)
+        AdsTable1->edit();
+    AdsTable1->setFieldValue(prepared, prepareNumber(number));
+    AdsTable1->post();
 }
 
 void TForm1::buildStatusBar() {
@@ -323,11 +363,11 @@ void TForm1::FormCreate() {
         installAppException(ApplicationPath, lng, this); // 5
         handlerInstalled = true;
 
-        startupMarkNameColumn();                                              // 6
+        DBAdvGrid1->gridModel()->setMarkedColumn(1);                          // 6
         m_panels->setPanelText(1, QString::number(AdsTable1->recordCount())); // 7
-        startupLoadColumnWidths();                                            // 8
-        startupResetDatePicker();                                             // 9
-        startupLoadGroupList(readTextLines(groupFilePath(ApplicationPath)));  // 10
+        DBAdvGrid1->loadColumnWidths(dataPath(QStringLiteral("col.ini")));    // 8
+        m_fields->resetDatePicker();                                          // 9
+        m_fields->setGroups(readTextLines(groupFilePath(ApplicationPath)));   // 10
 
         IniFile ab(preferencesPath(ApplicationPath)); // 11
         const QString definably = readPref(ab, prefs::startup::definably);
@@ -348,8 +388,8 @@ void TForm1::FormCreate() {
 
         ReadHeaders(); // 13
 
-        Label9->setText(definably); // 14
-        startupSetUserFieldHeader(QString(definably).remove(u':'));
+        m_fields->label(9)->setText(definably); // 14
+        DBAdvGrid1->setUserFieldHeader(definably);
 
         ComboBox1->setCurrentIndex(0); // 15: the list is still empty here
     } catch (const std::exception& e) {
@@ -370,22 +410,13 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormClose() {
-    startupSaveColumnWidths();
+    DBAdvGrid1->saveColumnWidths(dataPath(QStringLiteral("col.ini")));
 }
 
-void TForm1::ReadHeaders() {}
+void TForm1::ReadHeaders() {
+    DBAdvGrid1->ReadHeaders(*lng);
+}
 
-// The grid and the edit fields take part in the start-up from here.
-void TForm1::startupMarkNameColumn() {}
-void TForm1::startupLoadColumnWidths() {}
-void TForm1::startupSaveColumnWidths() {}
-void TForm1::startupResetDatePicker() {}
-void TForm1::startupLoadGroupList(const QStringList& groups) {
-    Q_UNUSED(groups);
-}
-void TForm1::startupSetUserFieldHeader(const QString& header) {
-    Q_UNUSED(header);
-}
 void TForm1::startupActivateMonitor() {
     CapiMonitor1->Activate(1, 0); // the result is not examined
 }

@@ -21,6 +21,10 @@ class TCapiInfo;
 class TCapiMonitor;
 class TMultilanguage;
 class TStatusBar;
+class TFieldsPanel;
+class TGridPanel;
+class TDBAdvGrid;
+class RecordController;
 
 // The main window: a frame that owns the program's shared state (application
 // folder, address table) and wires each command to the code that carries it out.
@@ -43,6 +47,10 @@ public:
     TMultilanguage* engine() const { return lng; }
     TCapiInfo* capiInfo() const { return info; }
     TCapiMonitor* monitor() const { return CapiMonitor1; }
+    TFieldsPanel* fieldsPanel() const { return m_fields; }
+    QComboBox* searchFieldList() const { return ComboBox1; }
+    TDBAdvGrid* grid() const { return DBAdvGrid1; }
+    RecordController* records() const { return m_records; }
     TStatusBar* statusPanels() const { return m_panels; }
     bool firstShow() const { return FirstShow; }
 
@@ -58,6 +66,8 @@ public:
                                   const QString& CalledPartyNumber, quint16 CipValue,
                                   const QString& CipValueString);
     void Nummernaufbereiten1Click();
+    void DBEdit8Exit();
+    void DBEdit9Exit();
     void isdnnumbers();
 
 protected:
@@ -78,13 +88,8 @@ private:
     void FormShow();
     void FormClose();
     void ReadHeaders();
-    void startupMarkNameColumn();
-    void startupLoadColumnWidths();
-    void startupSaveColumnWidths();
-    void startupResetDatePicker();
-    void startupLoadGroupList(const QStringList& groups);
-    void startupSetUserFieldHeader(const QString& header);
     void startupActivateMonitor();
+    void writePreparedNumber(int source, int prepared);
 
     Options m_options;
     QString ApplicationPath;
@@ -98,7 +103,10 @@ private:
     QToolBar* ToolBar1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QComboBox* ComboBox1 = nullptr;
-    QLabel* Label9 = nullptr;
+    TFieldsPanel* m_fields = nullptr;
+    TGridPanel* m_gridPanel = nullptr;
+    TDBAdvGrid* DBAdvGrid1 = nullptr;
+    RecordController* m_records = nullptr;
 };
 
 } // namespace kalvendo

@@ -1,0 +1,169 @@
+// The main window as a user meets it: the whole program created, commands by
+// keyboard and mouse, files checked afterwards.
+#include "addressbook/AddressTable.h"
+#include "addressbook/ui/AddressGrid.h"
+#include "addressbook/ui/DBControls.h"
+#include "addressbook/ui/FieldsPanel.h"
+#include "app/Program.h"
+#include "app/TForm1.h"
+#include "common/AppFolder.h"
+#include "common/DialogRecorder.h"
+#include "lang/StatusBar.h"
+#include "settings/IniFile.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+
+#include <optional>
+
+using namespace kalvendo;
+using namespace kalvendo::test;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    struct Program {
+        AppFolder& folder;
+        std::optional<ProgramWindows> windows;
+        TForm1* main = nullptr;
+
+        explicit Program(AppFolder& f) : folder(f) {
+            windows.emplace(createWindows(QString(), folder.path()));
+            main = windows->form1.get();
+            main->show();
+            QVERIFY(QTest::qWaitForWindowExposed(main));
+        }
+        ~Program() {
+            if (main)
+                main->close();
+        }
+        TDBEdit* edit(int n) const { return main->fieldsPanel()->edit(n); }
+        QString stored(int field) const {
+            AddressTable t;
+            t.connectFolder(folder.data());
+            t.open();
+            return t.fieldValue(field);
+        }
+    };
+
+    static void prefs(AppFolder& folder, const QByteArray& lines) {
+        folder.write(QStringLiteral("ab.ini"), "[preferences]\r\nlanguage=German\r\n" + lines);
+    }
+
+private Q_SLOTS:
+    void leavingTelephoneFieldPreparesAndSaves() {
+        AppFolder folder;
+        prefs(folder, "");
+        folder.addRecords({{"Adler", "Anna", ""}});
+        DialogRecorder dialogs;
+        Program p(folder);
+        TDBEdit* tel = p.edit(8);
+        tel->setFocus();
+        QVERIFY(tel->hasFocus());
+        QTest::keyClicks(tel, QStringLiteral("+030 (12)/34-5"));
+        QTest::keyClick(tel, Qt::Key_Return);
+        QCOMPARE(tel->text(), QStringLiteral("030 12/34-5"));
+        QTest::keyClick(tel, Qt::Key_Tab);
+        QCOMPARE(p.stored(fTelefon), QStringLiteral("030 12/34-5"));
+        QCOMPARE(p.stored(fTsuche), QStringLiteral("03012345"));
+
+        // Pasted text is not filtered.
+        p.edit(9)->setFocus();
+        QApplication::clipboard()->setText(QStringLiteral("+49 171 2"));
+        p.edit(9)->paste();
+        p.edit(1)->setFocus();
+        QCOMPARE(p.stored(fHsuche), QStringLiteral("+491712"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void leavingUnchangedTelephoneFieldStillWrites() {
+        AppFolder folder;
+        prefs(folder, "");
+        {
+            AddressStore store;
+            store.open(folder.data());
+            Record r;
+            r[fName] = QStringLiteral("Adler");
+            r[fTelefon] = QStringLiteral("089 / 77");
+            store.insertRecord(r);
+        }
+        Program p(folder);
+        p.edit(8)->setFocus();
+        p.edit(9)->setFocus();
+        QCOMPARE(p.stored(fTsuche), QStringLiteral("08977"));
+        QCOMPARE(p.main->table()->state(), AddressTable::State::Browse);
+    }
+
+    void numberPreparationCommand() {
+        AppFolder folder;
+        prefs(folder, "");
+        {
+            AddressStore store;
+            store.open(folder.data());
+            Record r;
+            r[fTelefon] = QStringLiteral("0421 - 1");
+            r[fMobil] = QStringLiteral("0160 / 2");
+            store.insertRecord(r);
+        }
+        Program p(folder);
+        QTest::keyClick(p.main, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(p.stored(fTsuche), QStringLiteral("04211"));
+        QCOMPARE(p.stored(fHsuche), QStringLiteral("01602"));
+        QCOMPARE(p.main->statusPanels()->panelText(2), QString());
+    }
+
+    void startupPresetsAndHeaders() {
+        AppFolder folder;
+        prefs(folder, "searchbox=3\r\ndefinably=Kd.-Nr.:\r\n");
+        Program p(folder);
+        auto* search = p.main->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+        QCOMPARE(search->currentIndex(), 3);
+        QCOMPARE(search->currentText(), QStringLiteral("PLZ"));
+        QCOMPARE(p.main->fieldsPanel()->label(9)->text(), QStringLiteral("Kd.-Nr.:"));
+        QAbstractItemModel* m = p.main->grid()->model();
+        QCOMPARE(m->headerData(11, Qt::Horizontal).toString(), QStringLiteral("Kd.-Nr."));
+        QCOMPARE(m->headerData(6, Qt::Horizontal).toString(), QStringLiteral("Stadt"));
+        QCOMPARE(p.main->statusPanels()->panelText(0), QStringLiteral("Anzahl Datensätze:"));
+    }
+
+    void columnWidthsSurviveARestart() {
+        AppFolder folder;
+        prefs(folder, "");
+        {
+            Program p(folder);
+            QCOMPARE(p.main->grid()->columnWidth(0), 20);
+            QCOMPARE(p.main->grid()->columnWidth(3), 64);
+            p.main->grid()->setColumnWidth(3, 150);
+        }
+        QVERIFY(folder.read(QStringLiteral("col.ini")).contains("Col3=150"));
+        {
+            Program p(folder);
+            QCOMPARE(p.main->grid()->columnWidth(3), 150);
+        }
+        QFile::remove(folder.dataFile(QStringLiteral("col.ini")));
+        Program p(folder);
+        QCOMPARE(p.main->grid()->columnWidth(3), 64);
+    }
+
+    void newRecordWithKeyboard() {
+        AppFolder folder;
+        prefs(folder, "");
+        DialogRecorder dialogs;
+        Program p(folder);
+        QTest::keyClick(p.main, Qt::Key_F2);
+        p.edit(1)->setFocus();
+        QTest::keyClicks(p.edit(1), QStringLiteral("Neumann"));
+        QTest::keyClick(p.main, Qt::Key_F4);
+        QCOMPARE(p.main->statusPanels()->panelText(1), QStringLiteral("1"));
+        QCOMPARE(p.stored(fName), QStringLiteral("Neumann"));
+        QCOMPARE(p.main->windowTitle(), QStringLiteral("Kalvendo 2009 -    Neumann"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
