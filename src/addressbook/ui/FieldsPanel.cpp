@@ -90,11 +90,12 @@ TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(paren
     row(8, 9, {{m_edits[14], 1}});
     row(9, 10, {{m_edits[11], 1}, {m_speed[2], 0}});
     row(10, 11, {{m_edits[12], 1}, {m_speed[3], 0}});
-    // The birthday row also holds the picker and the group list: the birthday
-    // field shows the date, so the picker needs little more than its button.
+    // The birthday row also holds the picker and the group list.
     m_edits[13]->setFixedWidth(
         m_edits[13]->fontMetrics().horizontalAdvance(QStringLiteral("00.00.00000")) + 12);
-    m_date->setFixedWidth(m_date->fontMetrics().horizontalAdvance(QStringLiteral("00")) + 26);
+    // Wide enough for the whole date, so a pick can be read before it is taken.
+    m_date->setFixedWidth(m_date->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000")) +
+                          34);
     row(11, 12, {{m_edits[13], 0}, {m_date, 0}, {m_labels[15], 0}, {m_combo, 1}});
     grid->setRowStretch(12, 1);
 
