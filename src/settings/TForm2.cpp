@@ -27,6 +27,21 @@ namespace kalvendo {
 
 namespace {
 
+// Rows of label and field; a row without a label (a check box) spans both columns.
+struct FormRows {
+    QGridLayout* grid;
+    int row = 0;
+    void add(QLabel* label, QWidget* field) {
+        if (label) {
+            grid->addWidget(label, row, 0);
+            grid->addWidget(field, row, 1);
+        } else {
+            grid->addWidget(field, row, 0, 1, 2);
+        }
+        ++row;
+    }
+};
+
 // The position an editable list stores: the chosen entry's, or -1 when the box
 // holds typed text that matches no entry.
 int chosenPosition(const QComboBox* box) {
@@ -157,17 +172,8 @@ void TForm2::buildPages() {
         QGroupBox* page = m_pages[1] = newPage("GroupBox3");
         auto* grid = new QGridLayout(page);
         grid->setVerticalSpacing(4);
-        int row = 0;
-        // A row without a label (a check box) spans both columns.
-        auto addRow = [&](QLabel* label, QWidget* field) {
-            if (label) {
-                grid->addWidget(label, row, 0);
-                grid->addWidget(field, row, 1);
-            } else {
-                grid->addWidget(field, row, 0, 1, 2);
-            }
-            ++row;
-        };
+        FormRows rows{grid};
+        auto addRow = [&rows](QLabel* label, QWidget* field) { rows.add(label, field); };
         ComboBox1 = newList(page, "ComboBox1", false, {});
         addRow(newLabel(page, "Label16", QStringLiteral("Programmsprache:")), ComboBox1);
 
@@ -207,7 +213,7 @@ void TForm2::buildPages() {
         CheckBox2 = newCheckBox(page, "CheckBox2",
                                 QStringLiteral("Land des Empfängers in Briefen angeben"));
         addRow(nullptr, CheckBox2);
-        grid->setRowStretch(row, 1);
+        grid->setRowStretch(rows.row, 1);
         grid->setColumnStretch(1, 1);
     }
 
@@ -216,17 +222,8 @@ void TForm2::buildPages() {
         QGroupBox* page = m_pages[2] = newPage("GroupBox4");
         auto* grid = new QGridLayout(page);
         grid->setVerticalSpacing(4);
-        int row = 0;
-        // A row without a label (a check box) spans both columns.
-        auto addRow = [&](QLabel* label, QWidget* field) {
-            if (label) {
-                grid->addWidget(label, row, 0);
-                grid->addWidget(field, row, 1);
-            } else {
-                grid->addWidget(field, row, 0, 1, 2);
-            }
-            ++row;
-        };
+        FormRows rows{grid};
+        auto addRow = [&rows](QLabel* label, QWidget* field) { rows.add(label, field); };
         ComboBox4 = newList(
             page, "ComboBox4", true,
             {QStringLiteral("Excel-Dateien (*.xlsx)"), QStringLiteral("Pdf-Dateien    (*.pdf)"),
@@ -255,7 +252,7 @@ void TForm2::buildPages() {
             newCheckBox(page, "CheckBox5",
                         QStringLiteral("Unbekannte Nummern der Suche zur Verfügung stellen"));
         addRow(nullptr, CheckBox5);
-        grid->setRowStretch(row, 1);
+        grid->setRowStretch(rows.row, 1);
         grid->setColumnStretch(1, 1);
 
         connect(CheckBox3, &QCheckBox::toggled, this, [this](bool on) { CheckBox3Click(on); });
