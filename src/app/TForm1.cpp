@@ -151,26 +151,30 @@ void TForm1::buildToolBar() {
     ToolBar1->toggleViewAction()->setVisible(false);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
-    addToolButton(ToolBar1, "ToolButton1", QStringLiteral("Neuer Datensatz (F2)"),
-                  QStyle::SP_FileIcon);
-    addToolButton(ToolBar1, "ToolButton2", QStringLiteral("Datensatz löschen (F3)"),
-                  QStyle::SP_TrashIcon);
-    addToolButton(ToolBar1, "ToolButton3", QStringLiteral("Änderungen speichern (F4)"),
-                  QStyle::SP_DialogSaveButton);
-    ToolBar1->addSeparator();
-    addToolButton(ToolBar1, "ToolButton5", QStringLiteral("Daten importieren (F5)"),
-                  QStyle::SP_ArrowDown);
-    addToolButton(ToolBar1, "ToolButton6", QStringLiteral("Daten exportieren (F6)"),
-                  QStyle::SP_ArrowUp);
-    addToolButton(ToolBar1, "ToolButton7", QStringLiteral("Datenbank sichern (F7)"),
-                  QStyle::SP_DriveHDIcon);
-    ToolBar1->addSeparator();
-    addToolButton(ToolBar1, "ToolButton8", QStringLiteral("Suche im Internet (F8)"),
-                  QStyle::SP_DriveNetIcon);
-    addToolButton(ToolBar1, "ToolButton9", QStringLiteral("Drucken (Strg+P)"),
-                  QStyle::SP_FileDialogDetailedView);
-    addToolButton(ToolBar1, "ToolButton10", QStringLiteral("Einstellungen (F9)"),
-                  QStyle::SP_FileDialogInfoView);
+    struct Button {
+        const char* name; // nullptr: a separator
+        const char* hint;
+        QStyle::StandardPixmap icon;
+    };
+    static const Button buttons[] = {
+        {"ToolButton1", "Neuer Datensatz (F2)", QStyle::SP_FileIcon},
+        {"ToolButton2", "Datensatz löschen (F3)", QStyle::SP_TrashIcon},
+        {"ToolButton3", "Änderungen speichern (F4)", QStyle::SP_DialogSaveButton},
+        {nullptr, nullptr, {}},
+        {"ToolButton5", "Daten importieren (F5)", QStyle::SP_ArrowDown},
+        {"ToolButton6", "Daten exportieren (F6)", QStyle::SP_ArrowUp},
+        {"ToolButton7", "Datenbank sichern (F7)", QStyle::SP_DriveHDIcon},
+        {nullptr, nullptr, {}},
+        {"ToolButton8", "Suche im Internet (F8)", QStyle::SP_DriveNetIcon},
+        {"ToolButton9", "Drucken (Strg+P)", QStyle::SP_FileDialogDetailedView},
+        {"ToolButton10", "Einstellungen (F9)", QStyle::SP_FileDialogInfoView},
+    };
+    for (const Button& b : buttons) {
+        if (b.name)
+            addToolButton(ToolBar1, b.name, QString::fromUtf8(b.hint), b.icon);
+        else
+            ToolBar1->addSeparator();
+    }
 
     // Search panel: stretches with the window.
     auto* panel = new QWidget(ToolBar1);

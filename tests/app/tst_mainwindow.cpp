@@ -83,14 +83,7 @@ private Q_SLOTS:
     void leavingUnchangedTelephoneFieldStillWrites() {
         AppFolder folder;
         prefs(folder, "");
-        {
-            AddressStore store;
-            store.open(folder.data());
-            Record r;
-            r[fName] = QStringLiteral("Adler");
-            r[fTelefon] = QStringLiteral("089 / 77");
-            store.insertRecord(r);
-        }
+        folder.addRecord({{fName, "Adler"}, {fTelefon, "089 / 77"}});
         Program p(folder);
         p.edit(8)->setFocus();
         p.edit(9)->setFocus();
@@ -101,14 +94,7 @@ private Q_SLOTS:
     void numberPreparationCommand() {
         AppFolder folder;
         prefs(folder, "");
-        {
-            AddressStore store;
-            store.open(folder.data());
-            Record r;
-            r[fTelefon] = QStringLiteral("0421 - 1");
-            r[fMobil] = QStringLiteral("0160 / 2");
-            store.insertRecord(r);
-        }
+        folder.addRecord({{fTelefon, "0421 - 1"}, {fMobil, "0160 / 2"}});
         Program p(folder);
         QTest::keyClick(p.main, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
         QCOMPARE(p.stored(fTsuche), QStringLiteral("04211"));

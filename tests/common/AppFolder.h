@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <initializer_list>
+#include <utility>
 
 namespace kalvendo::test {
 
@@ -56,6 +57,16 @@ public:
             r[fGruppe] = QString::fromUtf8(p.group);
             store.insertRecord(r);
         }
+    }
+
+    // Adds one record with the given fields set, the rest empty.
+    void addRecord(std::initializer_list<std::pair<int, const char*>> fields) const {
+        Record r;
+        for (const auto& [pos, value] : fields)
+            r[size_t(pos)] = QString::fromUtf8(value);
+        AddressStore store;
+        store.open(data());
+        store.insertRecord(r);
     }
 
 private:
