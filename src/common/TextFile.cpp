@@ -1,9 +1,9 @@
 #include "common/TextFile.h"
 
 #include "common/Exception.h"
+#include "common/SaveFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace kalvendo {
@@ -65,18 +65,12 @@ QStringList readTextLines(const QString& path) {
 }
 
 void writeTextLines(const QString& path, const QStringList& lines) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
-                              .arg(path, f.errorString()));
     QByteArray data;
     for (const QString& l : lines) {
         data += l.toUtf8();
         data += "\r\n";
     }
-    if (f.write(data) != data.size() || !f.commit())
-        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
-                              .arg(path, f.errorString()));
+    writeFileAtomically(path, data);
 }
 
 void appendTextLine(const QString& path, const QString& line) {

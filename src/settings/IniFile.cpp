@@ -1,10 +1,10 @@
 #include "settings/IniFile.h"
 
+#include "common/SaveFile.h"
 #include "common/TextFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <limits>
 #include <optional>
@@ -150,14 +150,16 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         throw EIniFileException(QStringLiteral("In %1 kann nicht geschrieben werden").arg(m_path));
 
-    QSaveFile f(m_path);
     QByteArray data;
     for (const QString& l : std::as_const(lines)) {
         data += l.toUtf8();
         data += "\r\n";
     }
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
-        throw EIniFileException(QStringLiteral("In %1 kann nicht geschrieben werden").arg(m_path));
+    try {
+        writeFileAtomically(m_path, data);
+    } catch (const EWriteError& e) {
+        throw EIniFileException(e.message());
+    }
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {

@@ -1,3 +1,4 @@
+#include "common/FullDisk.h"
 #include "settings/IniFile.h"
 
 #include <QFile>
@@ -130,6 +131,23 @@ private Q_SLOTS:
         IniFile noFolder(path("missing/ab.ini"));
         QVERIFY_THROWS_EXCEPTION(
             EIniFileException, noFolder.writeBool(QStringLiteral("a"), QStringLiteral("b"), true));
+    }
+
+    void fullDiskRaisesAndKeepsFile() {
+        test::FullDisk disk;
+        if (!disk.available())
+            QSKIP("cannot mount a tmpfs here (needs root); full-disk case not run");
+        const QString file = disk.file(QStringLiteral("ab.ini"));
+        QByteArray content = "[preferences]\r\n";
+        for (int i = 0; i < 200; ++i)
+            content += "key" + QByteArray::number(i) + "=value\r\n";
+        put(file, content);
+        disk.fill();
+        IniFile ini(file);
+        QVERIFY_THROWS_EXCEPTION(EIniFileException,
+                                 ini.writeString(QStringLiteral("preferences"),
+                                                 QStringLiteral("key0"), QString(8000, u'v')));
+        QCOMPARE(get(file), content);
     }
 };
 
