@@ -17,7 +17,7 @@ PACKAGES=(
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # independent readers used by tests
-  cabextract gcab poppler-utils qpdf python3 desktop-file-utils appstream
+  cabextract gcab poppler-utils qpdf python3 desktop-file-utils appstream python3-vobject
 )
 
 missing=()
