@@ -102,6 +102,9 @@ inline constexpr PrefKey pdfAuthor{"pdf", "author", PrefType::String};
 // [search]: address templates of the Internet number search, never written.
 inline constexpr PrefKey searchNumber{"search", "number", PrefType::String};
 inline constexpr PrefKey searchInvers{"search", "invers", PrefType::String};
+
+// [map]: the map service (host and path) asked for an address; never written.
+inline constexpr PrefKey mapUrl{"map", "url", PrefType::String};
 } // namespace key
 
 // What each reader passes as its default. A reader that is not listed here
@@ -168,6 +171,11 @@ inline const IntRead exportPrint{key::exportPrint, 0};
 inline const StringRead pdfTitle{key::pdfTitle, {}};
 inline const StringRead pdfAuthor{key::pdfAuthor, {}};
 } // namespace output
+
+// Map button and map window, at each showing: empty means OpenStreetMap.
+namespace map {
+inline const StringRead url{key::mapUrl, {}};
+} // namespace map
 
 // Backup, at each run.
 namespace backup {
