@@ -1,9 +1,12 @@
 #include "VCardTestUtil.h"
 
 #include "common/FullDisk.h"
+#include "output/vcard/ContactExport.h"
 #include "output/vcard/VCardWriter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -100,6 +103,10 @@ private Q_SLOTS:
     void badBirthdayLeavesFileAsItWas();
     void fullDiskLeavesFileAsItWas();
     void vobjectReadsEveryCard();
+    void contactExportCaptions();
+    void contactFileName_data();
+    void contactFileName();
+    void contactCard();
 };
 
 void TestVCardWriter::card_data() {
@@ -341,6 +348,48 @@ void TestVCardWriter::vobjectReadsEveryCard() {
         QCOMPARE(c[s("url")].toString(), r[fHomepage]);
         QCOMPARE(c[s("bday")].toString(), birthdayFromText(r[fGeburtstag]).toString(Qt::ISODate));
     }
+}
+
+void TestVCardWriter::contactExportCaptions() {
+    QCOMPARE(contactExportRunningCaption(), s("Kalvendo 2009  -   Outlook-Export ..."));
+    QCOMPARE(contactExportDoneCaption(record({{fName, "Muster"}, {fVorname, "Erika"}})),
+             s("Kalvendo 2009   -   Erika Muster"));
+}
+
+void TestVCardWriter::contactFileName_data() {
+    QTest::addColumn<Record>("record");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("first name and name")
+        << record({{fName, "Muster"}, {fVorname, "Erika"}}) << s("Erika Muster.vcf");
+    QTest::newRow("only a name") << record({{fName, "Müller"}}) << s("Müller.vcf");
+    QTest::newRow("no name") << record({{fEmail, "a@b.de"}}) << s("Kontakt.vcf");
+    QTest::newRow("path characters") << record({{fName, "../../etc/passwd"}, {fVorname, "a\\b:c"}})
+                                     << s("a_b_c .._.._etc_passwd.vcf");
+    QTest::newRow("leading dot, line break")
+        << record({{fName, ".hidden\nx"}}) << s("_hidden x.vcf");
+}
+
+void TestVCardWriter::contactFileName() {
+    QFETCH(Record, record);
+    QFETCH(QString, name);
+    QCOMPARE(kalvendo::contactFileName(record), name);
+}
+
+void TestVCardWriter::contactCard() {
+    QTemporaryDir dir;
+    const Record erika = fullRecord(3);
+    const QString path = writeContactCard(erika, dir.path());
+    QCOMPARE(QFileInfo(path).dir().path(), dir.path());
+    QCOMPARE(readAll(path), vcardFromRecord(erika));
+
+    // Very long names still make a name the file system takes.
+    Record wide = record({{fName, QString(50, QChar(0x20AC)).toUtf8().constData()}});
+    wide[fVorname] = QString(25, u'x') + s("😀").repeated(12);
+    QVERIFY(QFileInfo::exists(writeContactCard(wide, dir.path())));
+
+    Record bad = record({{fName, "Falsch"}, {fGeburtstag, "30.02.2001"}});
+    QVERIFY_THROWS_EXCEPTION(EConvertError, writeContactCard(bad, dir.path()));
+    QVERIFY(!QFileInfo::exists(dir.filePath(s("Falsch.vcf"))));
 }
 
 QTEST_GUILESS_MAIN(TestVCardWriter)
