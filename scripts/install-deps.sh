@@ -18,6 +18,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # independent readers used by tests
   cabextract gcab poppler-utils qpdf python3 desktop-file-utils appstream python3-vobject
+  # optional reader: the letter tests convert letters with LibreOffice and skip
+  # without it; the Liberation fonts give the templates their Arial metrics
+  libreoffice-writer-nogui fonts-liberation2
 )
 
 missing=()
