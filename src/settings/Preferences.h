@@ -48,6 +48,21 @@ inline constexpr PrefKey isdncpn{"preferences", "isdncpn", PrefType::String};
 inline constexpr PrefKey isdnpath{"preferences", "isdnpath", PrefType::String};
 // Never written by the program; expected in the installed file.
 inline constexpr PrefKey searchbox{"preferences", "searchbox", PrefType::Integer};
+// Home country (ISO 3166 code such as "DE") and home area code ("030"): numbers
+// written without country or area code are read as being in them when callers
+// are matched by the international form of their number. Changing either
+// rebuilds that index.
+inline constexpr PrefKey country{"preferences", "country", PrefType::String};
+inline constexpr PrefKey areacode{"preferences", "areacode", PrefType::String};
+// A desktop notification for each incoming call, besides the status bar.
+inline constexpr PrefKey notify{"preferences", "notify", PrefType::Boolean};
+
+// [callmonitor]: the router's plain-text call monitor on TCP (a FRITZ!Box
+// switches it on when "#96*5*" is dialled), a second source of incoming calls
+// besides CAPI.
+inline constexpr PrefKey callmonitorEnabled{"callmonitor", "enabled", PrefType::Boolean};
+inline constexpr PrefKey callmonitorHost{"callmonitor", "host", PrefType::String};
+inline constexpr PrefKey callmonitorPort{"callmonitor", "port", PrefType::Integer};
 
 // [user], the sender's own data, in the order the settings dialog shows them.
 inline constexpr std::array<PrefKey, 15> user{{
@@ -144,7 +159,18 @@ inline const StringRead isdnpath{key::isdnpath, {}};
 namespace callNotice {
 inline const BoolRead isdnlog{key::isdnlog, true};
 inline const StringRead isdnpath{key::isdnpath, {}};
+inline const BoolRead notify{key::notify, true};
 } // namespace callNotice
+
+// Caller identification sources and matching, when they are set up (start-up
+// and whenever the settings change).
+namespace callerId {
+inline const BoolRead callmonitorEnabled{key::callmonitorEnabled, false};
+inline const StringRead callmonitorHost{key::callmonitorHost, QStringLiteral("fritz.box")};
+inline const IntRead callmonitorPort{key::callmonitorPort, 1012};
+inline const StringRead country{key::country, QStringLiteral("DE")};
+inline const StringRead areacode{key::areacode, {}};
+} // namespace callerId
 
 // Internet number search window, at its creation and at each search.
 namespace numberSearch {
