@@ -198,6 +198,13 @@ void AddressStore::open(const QString& folder) {
         close();
         throw;
     }
+    // The table is usable without the number index (a read-only index file
+    // that needs it rebuilt): its error is kept for the caller to report.
+    try {
+        ensureNumberIndex();
+    } catch (const EDatabaseError& e) {
+        m_numberError = e.message();
+    }
 }
 
 void AddressStore::openTableFile() {
@@ -273,6 +280,7 @@ void AddressStore::detachIndex() {
     for (auto& s : m_stmts->idxDelete)
         s = Statement();
     m_stmts->bumpIndex = Statement();
+    m_numbers.release();
     sqlite3_exec(m_db, "DETACH DATABASE idx", nullptr, nullptr, nullptr);
     m_attached = false;
 }
@@ -398,6 +406,7 @@ void AddressStore::rebuildIndexFile() {
 }
 
 void AddressStore::close() {
+    m_numbers.release();
     m_stmts.reset();
     if (m_db) {
         // _v2: should a statement still be alive, the handle is freed with it.
@@ -509,6 +518,7 @@ void AddressStore::bumpGeneration() {
     stmt(m_stmts->bumpIndex, "UPDATE idx.meta SET value = (SELECT value FROM main.meta WHERE key "
                              "= 'generation') WHERE key = 'generation'")
         .step();
+    m_numbers.stamp();
 }
 
 qint64 AddressStore::insertRecord(const Record& r) {
@@ -538,6 +548,7 @@ qint64 AddressStore::insertRecords(std::span<const Record> records) {
                 ix.bind(2, id);
                 ix.step();
             }
+            m_numbers.add(id, r);
         }
         bumpGeneration();
         tx.commit();
@@ -560,6 +571,7 @@ void AddressStore::writeChangedRow(qint64 id, const Record& old, const Record& g
         up.bind(i + 1, r[i]);
     up.bind(kFieldCount + 1, id);
     up.step();
+    m_numbers.change(id, old, r);
     for (int k = 0; k < kIndexCount; ++k) {
         const int field = indexDef(k).field;
         if (old[field] == r[field])
@@ -641,6 +653,7 @@ void AddressStore::deleteRecord(qint64 id) {
             ix.bind(2, id);
             ix.step();
         }
+        m_numbers.remove(id, old);
         bumpGeneration();
         tx.commit();
         --m_count;
@@ -694,6 +707,31 @@ AddressStore::findFirstInOrder(int indexNo, const FilterExpression& filter, int 
               QStringLiteral("the table %1 cannot be searched"), tablePath(), f);
     }
     return std::nullopt;
+}
+
+void AddressStore::ensureNumberIndex() {
+    m_numberError.clear();
+    try {
+        m_numbers.ensure(m_attached ? m_db : nullptr);
+    } catch (const Failure& f) {
+        raise(QStringLiteral("Der Nummernindex in %1 kann nicht aufgebaut werden"),
+              QStringLiteral("the number index in %1 cannot be built"), indexPath(), f);
+    }
+}
+
+void AddressStore::setNumberKeys(std::shared_ptr<const NumberKeys> keys) {
+    m_numbers.setKeys(std::move(keys));
+    if (isOpen())
+        ensureNumberIndex();
+}
+
+std::vector<NumberIndex::Match> AddressStore::numberMatches(const QString& number) {
+    try {
+        return m_numbers.find(number);
+    } catch (const Failure& f) {
+        raise(QStringLiteral("Der Index %1 kann nicht gelesen werden"),
+              QStringLiteral("the index %1 cannot be read"), indexPath(), f);
+    }
 }
 
 } // namespace kalvendo

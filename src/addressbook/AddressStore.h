@@ -2,6 +2,7 @@
 
 #include "addressbook/Collation.h"
 #include "addressbook/Fields.h"
+#include "addressbook/NumberIndex.h"
 #include "addressbook/Sqlite.h"
 
 #include <QString>
@@ -86,6 +87,19 @@ public:
     findFirstInOrder(int indexNo, const FilterExpression& filter, int field,
                      const std::function<bool(const QString&)>& match);
 
+    // The comparable forms of telephone and mobile numbers, kept as one more
+    // index (see NumberIndex). Set before open() or at any time after: an index
+    // built with other keys is rebuilt then. Null switches the index off.
+    void setNumberKeys(std::shared_ptr<const NumberKeys> keys);
+    // Whether the last open() or setNumberKeys() had to build the number index.
+    bool numberIndexRebuilt() const { return m_numbers.wasRebuilt(); }
+    // Why open() could not build the number index (the table is open all the
+    // same, the index is off); empty when it could. setNumberKeys() throws instead.
+    QString numberIndexError() const { return m_numberError; }
+    // The records whose telephone or mobile number has the same form as
+    // number, best first (NumberIndex::find); empty without number keys.
+    std::vector<NumberIndex::Match> numberMatches(const QString& number);
+
 private:
     struct Statements;
 
@@ -95,6 +109,7 @@ private:
     void writeChangedRow(qint64 id, const Record& old, const Record& given);
     bool indexFileUsable();
     void rebuildIndexFile();
+    void ensureNumberIndex();
     void attachIndex();
     void detachIndex();
     Record readRow(qint64 id);
@@ -109,6 +124,8 @@ private:
     qint64 m_count = 0;
     QString m_uuid;
     std::unique_ptr<Statements> m_stmts;
+    NumberIndex m_numbers;
+    QString m_numberError;
 };
 
 } // namespace kalvendo

@@ -535,6 +535,38 @@ bool AddressTable::locate(const QString& fieldName, const QString& text, LocateO
     return true;
 }
 
+void AddressTable::setNumberKeys(std::shared_ptr<const NumberKeys> keys) {
+    m_store->setNumberKeys(std::move(keys));
+}
+
+QString AddressTable::numberIndexError() const {
+    return m_store->numberIndexError();
+}
+
+bool AddressTable::locateNumber(const QString& number) {
+    requireActive();
+    checkBrowseMode();
+    if (m_order.isEmpty())
+        return false;
+    const int activeField = indexDef(m_indexNo).field;
+    int bestRank = std::numeric_limits<int>::max();
+    int row = -1;
+    // Best rank first; within a rank the first record in the current order.
+    for (const auto& match : m_store->numberMatches(number)) {
+        if (match.rank > bestRank)
+            break;
+        const int r = m_order.find(m_store->sortKey(match.record[activeField]), match.id);
+        if (r >= 0 && (row < 0 || r < row)) {
+            row = r;
+            bestRank = match.rank;
+        }
+    }
+    if (row < 0)
+        return false;
+    goTo(row);
+    return true;
+}
+
 void AddressTable::setFilter(const QString& expression) {
     FilterExpression parsed = FilterExpression::parse(expression); // throws, old filter stays
     if (isActive() && m_filtered) {

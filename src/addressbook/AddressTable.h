@@ -14,6 +14,7 @@
 namespace kalvendo {
 
 class AddressStore;
+class NumberKeys;
 
 // The cursor over the address table that the main window owns (objectName
 // "AdsTable1"): one current record, browsed in the order of the active index
@@ -93,6 +94,20 @@ public:
     // Without options: the whole value equals text exactly. Partial: the value
     // begins with text. CaseInsensitive: compared under Unicode case folding.
     bool locate(const QString& fieldName, const QString& text, LocateOptions options = {});
+
+    // The comparable forms of telephone numbers that locateNumber() compares,
+    // kept as an index beside the others: set before open() or later (an
+    // index built with other keys is rebuilt then, which takes a few seconds
+    // at 100,000 records). Null switches the index off. Throws EDatabaseError
+    // when the index cannot be built.
+    void setNumberKeys(std::shared_ptr<const NumberKeys> keys);
+    // Why open() had to leave the number index off; empty when it is on.
+    QString numberIndexError() const;
+    // Makes current the first record (in the current order, within the filter)
+    // whose telephone number, else mobile number, has the same form as number;
+    // else the record of a switchboard ("-0") of which number is an extension.
+    // False, and nothing moves, when there is none or no number keys are set.
+    bool locateNumber(const QString& number);
 
     void setFilter(const QString& expression);
     QString filter() const { return m_filterText; }
