@@ -12,6 +12,8 @@ PACKAGES=(
   libsqlite3-dev sqlite3 libicu-dev libgcab-dev libzip-dev libqpdf-dev
   # CAPI 2.0 driver library (loaded at run time)
   libcapi20-3
+  # caller identification: number matching; a private session bus for the notice test
+  libphonenumber-dev dbus
   # running offscreen / under X for screenshots
   xvfb xauth libxkbcommon-x11-0 fonts-dejavu-core
   # fuzzing and sanitizers

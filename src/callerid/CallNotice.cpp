@@ -46,7 +46,8 @@ QString IncomingCall::handle(const QString& callingNumber, const QString& called
     if (callingNumber.isEmpty()) {
         who = m_texts.nrunknown;
     } else if (m_table.locate(QStringLiteral("tsuche"), callingNumber) ||
-               m_table.locate(QStringLiteral("hsuche"), callingNumber)) {
+               m_table.locate(QStringLiteral("hsuche"), callingNumber) ||
+               m_table.locateNumber(callingNumber)) {
         who = m_table.fieldValue(fVorname) + u' ' + m_table.fieldValue(fName);
     } else {
         who = callingNumber;
@@ -58,6 +59,9 @@ QString IncomingCall::handle(const QString& callingNumber, const QString& called
         m_view.showNotice(notice);
     if (m_view.bringToFront)
         m_view.bringToFront();
+    if (m_view.announce && readPref(ab, prefs::callNotice::notify))
+        m_view.announce(
+            {unknown || callingNumber.isEmpty() ? QString() : who, callingNumber, calledNumber});
 
     if (unknown)
         writePref(ab, prefs::key::isdncpn, callingNumber);

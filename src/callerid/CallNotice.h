@@ -24,16 +24,26 @@ QString callNotice(const QDateTime& when, const QString& who, const QString& cal
 // Throws EInOutError when the file cannot be written.
 void appendCallLog(const QString& folder, const QString& line);
 
+// Who called, for the desktop notice.
+struct CallAnnouncement {
+    QString name;   // first name and name of the record found; empty when none
+    QString number; // the caller's number; empty when withheld
+    QString called; // the number dialled
+};
+
 // What the main window shows of a call.
 struct CallNoticeView {
-    std::function<void(const QString&)> showNotice; // status panel
-    std::function<void()> bringToFront;             // restore when minimised
+    std::function<void(const QString&)> showNotice;          // status panel
+    std::function<void()> bringToFront;                      // restore when minimised
+    std::function<void(const CallAnnouncement&)> announce{}; // desktop notice, when on
 };
 
 // Looks an incoming call up in the table (prepared telephone number first,
-// then prepared mobile number; the found record becomes current), shows the
-// notice, remembers an unknown number in ab.ini and appends to the call log.
-// The steps run in this order; an error stops the rest and goes to the caller.
+// then prepared mobile number; when neither matches exactly, the number's
+// international form, if the table has number keys; the found record becomes
+// current), shows the notice, announces it on the desktop when the preference
+// notify is on, remembers an unknown number in ab.ini and appends to the call
+// log. The steps run in this order; an error stops the rest and goes to the caller.
 class IncomingCall {
 public:
     IncomingCall(AddressTable& table, QString abIniPath, CallNoticeTexts texts,
