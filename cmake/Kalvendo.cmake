@@ -7,17 +7,18 @@ function(kalvendo_library name)
     target_link_libraries(${name} PUBLIC ${ARG_LINK} PRIVATE kalvendo_warnings)
 endfunction()
 
-# kalvendo_test(NAME SOURCES ... [LINK ...])
-# One QtTest binary, run offscreen by CTest with a pinned locale.
+# kalvendo_test(NAME SOURCES ... [LINK ...] [ENV ...] [WRAPPER command ...])
+# One QtTest binary, run offscreen by CTest with a pinned locale; WRAPPER runs
+# it through another program (such as dbus-run-session --).
 function(kalvendo_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINK;ENV" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINK;ENV;WRAPPER" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LINK} kalvendo_warnings)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         KALVENDO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         KALVENDO_DEFAULTS="${PROJECT_SOURCE_DIR}/resources/defaults")
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
