@@ -1,57 +1,65 @@
 #include "app/ApplicationFolder.h"
+#include "app/BatchOperations.h"
+#include "app/CommandLine.h"
+#include "app/InstanceGuard.h"
 #include "app/Program.h"
 #include "app/TForm1.h"
-#include "capi/CapiInfo.h"
+#include "app/WindowActivation.h"
 
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
+#include <QCoreApplication>
 #include <QTextStream>
 
 #include <cstdio>
 
 using namespace kalvendo;
 
+namespace {
+
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    // Diagnostics run without a window (and without a display).
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--capi-info") == 0) {
-            QCoreApplication core(argc, argv);
-            QTextStream out(stdout);
-            return printCapiDiagnostics(out);
-        }
+    const BatchRegistry batchOperations = shippedBatchOperations();
+    CommandLine commandLine(batchOperations);
+    commandLine.parse(argumentList(argc, argv));
+
+    QTextStream err(stderr);
+    // Everything but the window runs without a display.
+    if (commandLine.action() != CommandLine::Action::Window) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(stdout);
+        return runWithoutWindow(commandLine, batchOperations,
+                                QCoreApplication::applicationDirPath(), out, err);
     }
 
     KalvendoApplication app(argc, argv);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Kalvendo address book"));
-    parser.addHelpOption();
-    const QCommandLineOption appDir(QStringLiteral("appdir"),
-                                    QStringLiteral("Use DIR as the application folder."),
-                                    QStringLiteral("DIR"));
-    parser.addOption(appDir);
-    parser.addOption(QCommandLineOption(
-        QStringLiteral("capi-info"),
-        QStringLiteral("Print the state of the CAPI 2.0 driver and its version, then exit.")));
-    parser.process(app);
-
     const QString exeDir = QCoreApplication::applicationDirPath();
-    const QString appDirArg = parser.value(appDir);
+    const QString appPath = getApplicationPath(exeDir, commandLine.appDir());
 
-    // A per-machine installation starts with the shipped defaults.
-    if (appDirArg.isEmpty()) {
-        const QString appPath = getApplicationPath(exeDir);
-        if (appPath == sharedApplicationFolder()) {
-            try {
-                seedApplicationFolder(appPath, installedDefaultsFolder(exeDir));
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "kalvendo: %s\n", e.what());
-            }
-        }
+    InstanceGuard guard(appPath);
+    switch (const InstanceGuard::Holder holder = guard.claim(InstanceGuard::Role::Window)) {
+    case InstanceGuard::Holder::None:
+        break;
+    case InstanceGuard::Holder::Window:
+        // The running window has come to the front instead.
+        return 0;
+    case InstanceGuard::Holder::Batch:
+    case InstanceGuard::Holder::Unresponsive:
+        err << "kalvendo: " << InstanceGuard::refusalText(holder, appPath) << '\n';
+        return ExitFailure;
     }
+    seedSharedFolder(appPath, exeDir, commandLine.appDir(), err);
 
-    ProgramWindows windows = createWindows(exeDir, appDirArg);
-    windows.form1->show();
+    ProgramWindows windows = createWindows(exeDir, commandLine.appDir());
+    TForm1* mainWindow = windows.form1.get();
+    QObject::connect(&guard, &InstanceGuard::activationRequested, mainWindow,
+                     [mainWindow]() { bringToFront(mainWindow); });
+    mainWindow->show();
     return app.exec();
 }
