@@ -11,6 +11,14 @@ foreach(sub daten vorlagen help)
         endif()
     endif()
 endforeach()
+# Files the installation supplies and the program only reads are added to an
+# existing data folder when they are missing there (never replaced).
+foreach(file daten/velmora.rav)
+    if(EXISTS "${SRC}/${file}" AND EXISTS "${DEST}/daten" AND NOT EXISTS "${DEST}/${file}")
+        get_filename_component(dir "${DEST}/${file}" DIRECTORY)
+        file(COPY "${SRC}/${file}" DESTINATION "${dir}")
+    endif()
+endforeach()
 # A freshly laid-out data folder gets an empty table, made by the program's own
 # store code.
 if(fresh_data AND MKDATA)

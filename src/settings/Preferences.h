@@ -190,8 +190,10 @@ inline const IntRead bank{key::letterBank, 0};
 inline const BoolRead country{key::letterCountry, false};
 } // namespace letter
 
-// Printing and file export, at each run.
+// Printing and file export, at each run. The language only where no window
+// holds it (the command line's export).
 namespace output {
+inline const StringRead language{key::language, {}};
 inline const IntRead exportFormat{key::exportFormat, 0};
 inline const IntRead exportPrint{key::exportPrint, 0};
 inline const StringRead pdfTitle{key::pdfTitle, {}};
