@@ -97,6 +97,8 @@ void completePdf(const QByteArray& drawn, const PdfInfo& info, Configure configu
         pdf.processMemoryFile("report.pdf", drawn.constData(), size_t(drawn.size()));
         setInfo(pdf, info);
         QPDFWriter writer(pdf);
+        // Qt's streams are already compressed; copied as they are.
+        writer.setDecodeLevel(qpdf_dl_none);
         configure(writer);
         writer.write();
     } catch (const Exception&) {

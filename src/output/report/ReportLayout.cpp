@@ -4,6 +4,7 @@
 #include "output/report/ReportRows.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 
 #include <cmath>
@@ -121,6 +122,20 @@ private:
 
     QString variable(const QString& name) const { return m_vars.value(name); }
 
+    // Names, towns and postcodes repeat throughout an address book, and
+    // measuring means shaping: each distinct text of a font is measured once.
+    double advance(ReportDocument::FontRole role, const QString& text) {
+        auto& known = m_widths[size_t(role)];
+        auto it = known.constFind(text);
+        if (it != known.constEnd())
+            return *it;
+        const double w = metrics(role).horizontalAdvance(text);
+        if (known.size() < kMaxKnownWidths)
+            known.insert(text, w);
+        return w;
+    }
+    static constexpr qsizetype kMaxKnownWidths = 100000;
+
     // Places `text` on the base line at `x` inside `cell`, shortened to fit.
     void place(ReportDocument::Page& page, ReportDocument::FontRole role, const QString& text,
                double x, double baseLine, const QRectF& cell, Qt::Alignment align) {
@@ -132,7 +147,7 @@ private:
         t.font = role;
         t.cell = cell;
         t.text = text;
-        double width = fm.horizontalAdvance(text);
+        double width = advance(role, text);
         if (width > room) {
             t.text = fm.elidedText(text, Qt::ElideRight, room);
             t.clip = true;
@@ -215,6 +230,7 @@ private:
     const ReportVariables& m_vars;
     ReportDocument m_doc;
     std::vector<QFontMetricsF> m_metrics;
+    std::array<QHash<QString, double>, ReportDocument::FontRoleCount> m_widths;
     QString m_date;
     double m_left = 0;
     double m_right = 0;
