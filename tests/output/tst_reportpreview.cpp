@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -163,6 +164,7 @@ private Q_SLOTS:
     void zoomStopsAt10And200();
     void languageSwitchReachesEverything();
     void printDialogCancelled();
+    void cancelledWhileGenerating();
     void damagedProjectReachesAppException_data();
     void damagedProjectReachesAppException();
     void exportWebListAndDocumentInformation();
@@ -410,6 +412,38 @@ void TestReportPreview::printDialogCancelled() {
         QVERIFY(form.isVisible());
     }));
     QVERIFY(filesIn(out.path()).isEmpty());
+}
+
+// The status window counts the pages as they are laid out; cancelling it
+// ends the command without a preview or a file.
+void TestReportPreview::cancelledWhileGenerating() {
+    AppFolder folder;
+    addMany(folder, 300);
+    Host host(folder);
+    host.reports->RvSystem1().statusDelay = 0;
+    QStringList labels;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        auto* progress = host.window.findChild<QProgressDialog*>();
+        if (!progress || !progress->isVisible())
+            return;
+        labels << progress->labelText() << progress->windowTitle();
+        if (progress->value() >= 2) {
+            poll.stop();
+            progress->cancel();
+        }
+    });
+    poll.start();
+    QVERIFY(!host.print());
+    QVERIFY(labels.contains(QStringLiteral("Generating page 2")));
+    QVERIFY(labels.contains(QStringLiteral("Status")));
+
+    QTemporaryDir out;
+    poll.start();
+    host.exportPdf(out.filePath(QStringLiteral("liste.pdf")));
+    QVERIFY(filesIn(out.path()).isEmpty());
+    QCOMPARE(host.errors.classes, QStringList());
 }
 
 void TestReportPreview::damagedProjectReachesAppException_data() {

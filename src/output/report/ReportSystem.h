@@ -47,6 +47,9 @@ struct ReportSystem {
     QString generatingFormat = QStringLiteral("Generating page %p");
     QString printingFormat = QStringLiteral("Printing page %p");
     QString jobTitle = QStringLiteral("Kalvendo 2007");
+    // How long a run may take before its status window (with its cancel
+    // button) shows, in milliseconds.
+    int statusDelay = 500;
 
     ReportDestination destination = ReportDestination::Preview;
     QString outputFileName; // with File: the PDF written

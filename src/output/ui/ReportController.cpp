@@ -63,7 +63,7 @@ std::optional<ReportDocument> ReportController::generate(const ReportDefinition&
     progress.setWindowTitle(m_system.statusTitle);
     progress.setCancelButtonText(QStringLiteral("Abbrechen"));
     progress.setLabelText(statusText(m_system.generatingFormat, 1));
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(m_system.statusDelay);
     progress.setWindowModality(Qt::WindowModal);
     progress.setAutoReset(false);
     progress.setAutoClose(false);

@@ -292,7 +292,7 @@ void TForm4::ToolButton9Click() {
     progress.setWindowTitle(RvSystem ? RvSystem->statusTitle : QString());
     progress.setCancelButtonText(QStringLiteral("Abbrechen"));
     progress.setRange(0, doc->pageCount());
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(RvSystem ? RvSystem->statusDelay : 500);
     progress.setWindowModality(Qt::WindowModal);
     // A cancelled job is aborted by the printer; the preview stays either way.
     printReport(*doc, printer, [&](int page) {
