@@ -133,7 +133,7 @@ TForm4::TForm4(TMultilanguage* lng, QWidget* parent) : QDialog(parent), m_lng(ln
     addButton(6, QStringLiteral("zoom-in"), QStyle::SP_ArrowUp);
     addButton(7, QStringLiteral("zoom-out"), QStyle::SP_ArrowDown);
     addSeparator(8);
-    addButton(9, QStringLiteral("document-print"), QStyle::SP_DialogSaveButton);
+    addButton(9, QStringLiteral("document-print"), QStyle::SP_FileDialogDetailedView);
     addSeparator(10);
     addButton(11, QStringLiteral("window-close"), QStyle::SP_DialogCloseButton);
 
