@@ -2,6 +2,8 @@
 
 #include "output/report/ReportLayout.h"
 
+#include <QGuiApplication>
+
 namespace kalvendo {
 
 namespace {
@@ -45,6 +47,15 @@ bool setravevariablen(RvProject& project, int number, const NamedStrings& getStr
     return true;
 }
 
+void requireFonts() {
+    // Without it Qt aborts the program at the first font it is asked for.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw EReportError(QStringLiteral(
+            "Für Berichte fehlt die grafische Anwendung (QGuiApplication, auch ohne Bildschirm mit "
+            "QT_QPA_PLATFORM=offscreen) / reports need a QGuiApplication (the offscreen platform "
+            "will do without a display)"));
+}
+
 QString reportProjectPath(const QString& applicationPath) {
     return applicationPath + QStringLiteral("daten/velmora.rav");
 }
@@ -56,6 +67,7 @@ QString statusText(const QString& format, int page) {
 
 bool exportReportPdf(const QString& projectPath, int number, const NamedStrings& getString,
                      const ReportRows& rows, const QString& pdfPath, const PdfInfo& info) {
+    requireFonts();
     RvProject project;
     project.ProjectFile = projectPath;
     project.Open();

@@ -22,6 +22,10 @@ using NamedStrings = std::function<QString(const QString& key)>;
 // sets nothing. Returns whether the number was one of 0 .. 3.
 bool setravevariablen(RvProject& project, int number, const NamedStrings& getString);
 
+// Laying out and drawing need fonts, that is a QGuiApplication; a program that
+// made only a QCoreApplication gets EReportError instead of Qt's abort.
+void requireFonts();
+
 // The report project file below the application folder (ending in '/'):
 // daten/velmora.rav, for printing and PDF export alike.
 QString reportProjectPath(const QString& applicationPath);

@@ -28,6 +28,7 @@ QStringList namedStringLines(const QString& storedLanguage) {
 
 void exportPdfBatch(const QString& applicationPath, const QString& pdfPath,
                     std::optional<int> reportNumber) {
+    requireFonts();
     const IniFile ab(preferencesPath(applicationPath));
     const int number = reportNumber.value_or(readPref(ab, prefs::output::exportPrint));
     if (reportName(number).isEmpty())

@@ -7,7 +7,8 @@
 namespace kalvendo {
 
 // kalvendo --export FILE.pdf [--report N]: the PDF export without a window.
-// Needs a QGuiApplication (fonts), no display: the offscreen platform will do.
+// Needs a QGuiApplication (fonts), no display: the offscreen platform will do;
+// under a mere QCoreApplication it throws EReportError.
 //
 // The report is `reportNumber` when given, else `export`/`print` of ab.ini.
 // The rows are those the main window shows after start-up: the table of the
