@@ -33,4 +33,6 @@ private:
 
 namespace kalvendo {
 KALVENDO_DECLARE_EXCEPTION(EInOutError, Exception)
+// A file that cannot be opened: "Datei %s kann nicht geöffnet werden. %s".
+KALVENDO_DECLARE_EXCEPTION(EFOpenError, EInOutError)
 } // namespace kalvendo
