@@ -734,4 +734,62 @@ std::vector<NumberIndex::Match> AddressStore::numberMatches(const QString& numbe
     }
 }
 
+void AddressStore::checkFiles(const QString& tablePath, const QString& indexPath) {
+    const auto check = [](const QString& path, const QString& de, const QString& en,
+                          const std::function<void(sqlite3*)>& layout) {
+        if (!QFileInfo(path).isFile())
+            throw EDatabaseError(
+                QStringLiteral("%1 existiert nicht / %1 does not exist").arg(path));
+        sqlite3* db = nullptr;
+        try {
+            db = openConnection(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+            Transaction tx(db, "BEGIN");
+            // Reads every page, so a cut or damaged file is noticed here.
+            Statement quick(db, "PRAGMA main.quick_check");
+            if (!quick.step() || quick.text(0) != u"ok")
+                throw Failure{SQLITE_CORRUPT, quick.text(0)};
+            layout(db);
+            tx.commit();
+            sqlite3_close_v2(db);
+        } catch (const Failure& f) {
+            sqlite3_close_v2(db);
+            throw EDatabaseError(de.arg(path) + QStringLiteral(" / ") + en.arg(path) +
+                                 QStringLiteral(": ") + detailOf(f));
+        }
+    };
+    const auto metaFormat = [](sqlite3* db) {
+        Statement meta(db, "SELECT value FROM main.meta WHERE key = 'format'");
+        return meta.step() ? meta.int64(0) : -1;
+    };
+
+    check(tablePath, QStringLiteral("%1 ist keine lesbare Adresstabelle"),
+          QStringLiteral("%1 is not a readable address table"), [&](sqlite3* db) {
+              Statement cols(db, "PRAGMA main.table_info(adressen)");
+              QStringList names;
+              while (cols.step())
+                  names << cols.text(1);
+              QStringList expected{QStringLiteral("id")};
+              for (int i = 0; i < kFieldCount; ++i)
+                  expected << fieldName(i);
+              if (names != expected)
+                  throw Failure{SQLITE_CORRUPT,
+                                QStringLiteral("no table adressen with the address fields")};
+              if (metaFormat(db) != kFormat)
+                  throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown table format")};
+          });
+    check(indexPath, QStringLiteral("%1 ist kein lesbarer Index einer Adresstabelle"),
+          QStringLiteral("%1 is not a readable address index"), [&](sqlite3* db) {
+              if (metaFormat(db) != kFormat)
+                  throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown index format")};
+              Statement schema(db, "SELECT sql FROM main.sqlite_schema WHERE type = 'table' "
+                                   "AND name = ?1");
+              for (int k = 0; k < kIndexCount; ++k) {
+                  schema.reset();
+                  schema.bind(1, indexName(k));
+                  if (!schema.step() || schema.text(0) != indexTableSqlAsStored(k))
+                      throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown index format")};
+              }
+          });
+}
+
 } // namespace kalvendo

@@ -36,6 +36,11 @@ public:
     // touch a folder that already holds a table file.
     static void createTable(const QString& folder);
 
+    // Whether the two files are a readable table and index of this program's
+    // format, changing neither: every page is read and the layout compared.
+    // Throws EDatabaseError naming the first file that is not.
+    static void checkFiles(const QString& tablePath, const QString& indexPath);
+
     AddressStore();
     ~AddressStore();
     AddressStore(const AddressStore&) = delete;
