@@ -67,6 +67,10 @@ inline ToolRun runTool(const QString& program, const QStringList& args) {
     }
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
+    // Names are shown as UTF-8 whatever locales this machine has.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
     p.start(exe, args);
     if (!p.waitForFinished(60000))
         return run;
