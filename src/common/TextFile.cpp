@@ -16,7 +16,7 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 } // namespace
 
-QString decodeWindows1252(const QByteArray& bytes) {
+QString decodeWindows1252(QByteArrayView bytes) {
     QString out;
     out.resize(bytes.size());
     QChar* d = out.data();
@@ -28,14 +28,57 @@ QString decodeWindows1252(const QByteArray& bytes) {
 }
 
 QString decodeText(const QByteArray& bytes) {
-    QByteArray data = bytes;
+    QByteArrayView data = bytes;
     if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(data);
-    if (!utf8.hasError())
-        return text;
-    return decodeWindows1252(data);
+        data = data.sliced(3);
+    {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8.decode(data);
+        if (!utf8.hasError())
+            return text;
+    }
+    // CR and LF are never part of a multi-byte UTF-8 sequence, so lines can be
+    // cut apart before decoding.
+    QString out;
+    out.reserve(data.size());
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = start;
+        while (end < data.size() && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        const QByteArrayView line = data.sliced(start, end - start);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(line);
+        out += utf8.hasError() ? decodeWindows1252(line) : text;
+        while (end < data.size() && (data[end] == '\n' || data[end] == '\r'))
+            out += QChar(char16_t(data[end++]));
+        start = end;
+    }
+    return out;
+}
+
+namespace {
+bool breaksTheLine(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+} // namespace
+
+QString withoutControlChars(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    bool inRun = false;
+    for (const QChar c : text) {
+        if (breaksTheLine(c.unicode())) {
+            if (!inRun)
+                out += u' ';
+            inRun = true;
+        } else {
+            out += c;
+            inRun = false;
+        }
+    }
+    return out;
 }
 
 QStringList splitLines(const QString& text) {

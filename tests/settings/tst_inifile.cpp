@@ -78,6 +78,19 @@ private Q_SLOTS:
                  QStringLiteral("München €"));
     }
 
+    void mixedEncodingsSurviveAWrite() {
+        // A UTF-8 line beside a line saved by an older Windows program.
+        put(path("mixed.ini"), "[user]\r\nname=Gr\xc3\xbc\xc3\x9f"
+                               "e\r\ncity=M\xfcnchen\r\n");
+        IniFile ini(path("mixed.ini"));
+        QCOMPARE(ini.readString(QStringLiteral("user"), QStringLiteral("name"), {}),
+                 QStringLiteral("Grüße"));
+        ini.writeBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true);
+        QCOMPARE(get(path("mixed.ini")), QByteArray("[user]\r\nname=Gr\xc3\xbc\xc3\x9f"
+                                                    "e\r\ncity=M\xc3\xbcnchen\r\n\r\n"
+                                                    "[preferences]\r\nisdn=1\r\n"));
+    }
+
     void writesReplaceInPlaceAndAppendAtSectionEnd() {
         put(path("w.ini"),
             "[preferences]\r\nlanguage=German\r\ngroup=x\r\n\r\n[user]\r\nname=A\r\n");
