@@ -20,10 +20,8 @@ QString senderField(const QObject* sender) {
 
 QString line(const QDateTime& when, const std::exception& error, const QString& senderName,
              const QLocale& locale) {
-    QString message = exceptionMessage(error);
-    message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    message.replace(u'\r', u' ');
-    message.replace(u'\n', u' ');
+    // One line per error, whatever text the message carries.
+    const QString message = withoutControlChars(exceptionMessage(error));
     const QString gap = QStringLiteral("   ");
     return locale.toString(when.date(), shortDateFormat(locale)) + gap +
            locale.toString(when.time(), longTimeFormat(locale)) + gap + message + gap +

@@ -4,6 +4,7 @@
 #include "addressbook/Fields.h"
 #include "common/Exception.h"
 #include "common/LocaleFormat.h"
+#include "common/TextFile.h"
 #include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
@@ -14,9 +15,13 @@ namespace kalvendo {
 
 QString callNotice(const QDateTime& when, const QString& who, const QString& called,
                    const CallNoticeTexts& texts) {
-    return formatShortDate(when.date()) + QStringLiteral(" / ") + formatLongTime(when.time()) +
-           QStringLiteral("  -   ") + texts.call + QStringLiteral("  ") + who +
-           QStringLiteral("  ") + texts.to + QStringLiteral("  ") + called;
+    const QString line = formatShortDate(when.date()) + QStringLiteral(" / ") +
+                         formatLongTime(when.time()) + QStringLiteral("  -   ") + texts.call +
+                         QStringLiteral("  ") + who + QStringLiteral("  ") + texts.to +
+                         QStringLiteral("  ") + called;
+    // Numbers come from the driver or the network and names from records: one
+    // of them with a line break would forge lines in the call log.
+    return withoutControlChars(line);
 }
 
 void appendCallLog(const QString& folder, const QString& line) {
@@ -26,7 +31,8 @@ void appendCallLog(const QString& folder, const QString& line) {
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
         throw EInOutError(QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2")
                               .arg(QDir::toNativeSeparators(path), f.errorString()));
-    const QByteArray data = line.toUtf8() + "\r\n";
+    // One line per call, whoever built the line.
+    const QByteArray data = withoutControlChars(line).toUtf8() + "\r\n";
     if (f.write(data) != data.size() || !f.flush())
         throw EInOutError(QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2")
                               .arg(QDir::toNativeSeparators(path), f.errorString()));
@@ -37,9 +43,11 @@ IncomingCall::IncomingCall(AddressTable& table, QString abIniPath, CallNoticeTex
     : m_table(table), m_abIni(std::move(abIniPath)), m_texts(std::move(texts)),
       m_view(std::move(view)) {}
 
-QString IncomingCall::handle(const QString& callingNumber, const QString& calledNumber,
+QString IncomingCall::handle(const QString& givenCallingNumber, const QString& calledNumber,
                              const QDateTime& when) {
     IniFile ab(m_abIni);
+    // Remembered in ab.ini and offered by the number search as it is shown.
+    const QString callingNumber = withoutControlChars(givenCallingNumber);
 
     QString who;
     bool unknown = false;

@@ -119,15 +119,16 @@ private Q_SLOTS:
         QObject unnamed;
         guardCommand(&named, []() { throw EInOutError(QStringLiteral("erste")); });
         guardCommand(&unnamed, []() { throw std::runtime_error("zweite"); });
-        handleUncaught(nullptr, std::out_of_range("dritte\r\nZeile"));
+        handleUncaught(nullptr, std::out_of_range("dritte\r\nZeile\x0b\x1b[1mneu"));
         QCOMPARE(dialogs.shown.size(), 3);
         const QList<QStringList> lines = f.newLines();
         QCOMPARE(lines.size(), 3);
         const QStringList tails[3] = {
             {QStringLiteral("erste"), QStringLiteral("EInOutError"), QStringLiteral("Edit1")},
             {QStringLiteral("zweite"), QStringLiteral("std::runtime_error"), QString()},
-            // A message with line breaks stays on its one line.
-            {QStringLiteral("dritte Zeile"), QStringLiteral("std::out_of_range"), QString()}};
+            // A message with line breaks or other control characters stays on its one line.
+            {QStringLiteral("dritte Zeile [1mneu"), QStringLiteral("std::out_of_range"),
+             QString()}};
         for (int i = 0; i < 3; ++i)
             QCOMPARE(lines.at(i).mid(2), tails[i]);
     }

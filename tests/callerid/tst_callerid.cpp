@@ -2,6 +2,7 @@
 #include "callerid/CallNotice.h"
 #include "callerid/PhoneNumber.h"
 #include "common/AppFolder.h"
+#include "common/TextFile.h"
 #include "settings/IniFile.h"
 
 #include <QTest>
@@ -187,6 +188,36 @@ private Q_SLOTS:
         // The steps before the log took effect.
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.pref("isdncpn"), QStringLiteral("0301"));
+    }
+
+    void controlCharactersNeverForgeLines() {
+        QTemporaryDir logDir;
+        Fixture f("[preferences]\r\nisdnlog=1\r\nisdnpath=" + logDir.path().toUtf8() + "\r\n");
+        f.add("Adler\r\n[search]", "Anna\x1b[2J", "030 111", "");
+        const QString forged = QStringLiteral("0301234\r\n[search]\r\nurl=http://evil/\u202e");
+        QCOMPARE(f.call(forged, QStringLiteral("4711\n\n0815")),
+                 kPrefix + QStringLiteral("0301234 [search] url=http://evil/   an:  4711 0815"));
+        QCOMPARE(f.pref("isdncpn"), QStringLiteral("0301234 [search] url=http://evil/"));
+        QCOMPARE(f.call(QStringLiteral("030111")),
+                 kPrefix + QStringLiteral("Anna [2J Adler [search]  an:  4711"));
+        QCOMPARE(f.shown.size(), 2);
+        for (const QString& s : std::as_const(f.shown))
+            QCOMPARE(withoutControlChars(s), s);
+
+        // One line per call; the forged section never reaches ab.ini either.
+        QFile log(logDir.filePath(QStringLiteral("isdnlog.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray bytes = log.readAll();
+        QCOMPARE(bytes.count('\n'), 2);
+        QCOMPARE(bytes.count('\r'), 2);
+        QCOMPARE(bytes, (f.shown.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+        const IniFile ab(f.folder.dataFile(QStringLiteral("ab.ini")));
+        QVERIFY(!ab.sectionExists(QStringLiteral("search")));
+
+        // Whoever builds a line, the call log keeps it to one.
+        appendCallLog(logDir.path(), QStringLiteral("a\r\nb"));
+        QVERIFY(log.seek(0));
+        QCOMPARE(log.readAll().count('\n'), 3);
     }
 
     void hostileNumbersAreHarmless() {
