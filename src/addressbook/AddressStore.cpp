@@ -4,15 +4,21 @@
 #include "addressbook/FilterExpression.h"
 #include "addressbook/OrderList.h"
 #include "addressbook/RecordCache.h"
+#include "common/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace kalvendo {
 
@@ -28,6 +34,7 @@ namespace {
 // (table) or rebuilt (index).
 constexpr int kFormat = 1;
 constexpr int kBlock = kRecordBlock;
+constexpr int kBusyTimeoutMs = 5000;
 
 QByteArray quoted(const char* name) {
     return '"' + QByteArray(name) + '"';
@@ -48,10 +55,113 @@ QByteArray indexTableSql(int k) {
            "(key BLOB NOT NULL, id INTEGER NOT NULL, PRIMARY KEY(key, id)) WITHOUT ROWID";
 }
 
-QString indexTableSqlAsStored(int k) {
-    // sqlite_schema keeps the statement without the schema prefix.
-    return QString::fromUtf8(indexTableSql(k))
-        .replace(QStringLiteral("TABLE idx."), QStringLiteral("TABLE "));
+const char kIndexMetaSql[] = "CREATE TABLE idx.meta(key TEXT PRIMARY KEY NOT NULL, value NOT NULL)";
+
+// The objects of the table file. The statements' text is kept in the file and
+// compared at every open, so it must never change for a format.
+void createTableObjects(sqlite3* db) {
+    QByteArray cols;
+    for (int i = 0; i < kFieldCount; ++i)
+        cols += ", " + quoted(fieldDef(i).name) + " TEXT NOT NULL";
+    sqlite::exec(db, "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value NOT NULL)");
+    sqlite::exec(db, "CREATE TABLE adressen(id INTEGER PRIMARY KEY AUTOINCREMENT" + cols + ")");
+}
+
+// One row of sqlite_schema: type, name, table, statement (the root page differs between files).
+using SchemaEntry = std::array<QString, 4>;
+using Schema = std::vector<SchemaEntry>;
+
+Schema schemaOf(sqlite3* db, const char* schema) {
+    Schema out;
+    Statement q(db, QByteArray("SELECT type, name, tbl_name, sql FROM ") + schema +
+                        ".sqlite_schema ORDER BY type, name");
+    while (q.step())
+        out.push_back({q.text(0), q.text(1), q.text(2), q.text(3)});
+    return out;
+}
+
+// What the two files hold when this program laid them out, read back from a
+// database in memory built by the same statements: the table file, the index
+// file, and the index file with the number index that is built when needed.
+struct ExpectedSchemas {
+    Schema table, index, indexWithNumbers;
+};
+
+const ExpectedSchemas& expectedSchemas() {
+    static const ExpectedSchemas expected = [] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, nullptr);
+        createTableObjects(db);
+        sqlite::exec(db, "ATTACH DATABASE ':memory:' AS idx");
+        sqlite::exec(db, kIndexMetaSql);
+        for (int k = 0; k < kIndexCount; ++k)
+            sqlite::exec(db, indexTableSql(k));
+        ExpectedSchemas out;
+        out.table = schemaOf(db, "main");
+        out.index = schemaOf(db, "idx");
+        sqlite::exec(db, NumberIndex::tableSql());
+        out.indexWithNumbers = schemaOf(db, "idx");
+        sqlite3_close(db);
+        return out;
+    }();
+    return expected;
+}
+
+// Empty when the file holds exactly our objects, else what differs (names as
+// a reader can show them).
+QString schemaDifference(sqlite3* db, const char* schema) {
+    const Schema actual = schemaOf(db, schema);
+    const bool table = qstrcmp(schema, "main") == 0;
+    const ExpectedSchemas& schemas = expectedSchemas();
+    if (actual == (table ? schemas.table : schemas.index) ||
+        (!table && actual == schemas.indexWithNumbers))
+        return {};
+    const Schema& expected = table ? schemas.table : schemas.indexWithNumbers;
+    auto named = [](const SchemaEntry& e) -> QString {
+        return e[0] + QStringLiteral(" \"") + withoutControlChars(e[1]).left(60) + u'"';
+    };
+    auto has = [](const Schema& in, const SchemaEntry& e, bool whole) {
+        return std::any_of(in.begin(), in.end(), [&](const SchemaEntry& x) {
+            return x[0] == e[0] && x[1] == e[1] && (!whole || x == e);
+        });
+    };
+    QStringList foreign, missing, changed;
+    for (const SchemaEntry& e : actual) {
+        if (!has(expected, e, false))
+            foreign << named(e);
+        else if (!has(expected, e, true))
+            changed << named(e);
+    }
+    for (const SchemaEntry& e : expected) {
+        if (!has(actual, e, false))
+            missing << named(e);
+    }
+    QStringList parts;
+    if (!foreign.isEmpty())
+        parts << QStringLiteral("foreign objects: ") +
+                     foreign.mid(0, 5).join(QStringLiteral(", ")) +
+                     (foreign.size() > 5 ? QStringLiteral(", ...") : QString());
+    if (!changed.isEmpty())
+        parts << QStringLiteral("laid out differently: ") + changed.join(QStringLiteral(", "));
+    if (!missing.isEmpty())
+        parts << QStringLiteral("missing: ") + missing.join(QStringLiteral(", "));
+    return parts.join(QStringLiteral("; "));
+}
+
+// SQLite's own check of a file's pages and trees (not of the index contents,
+// which the store checks itself): empty when sound, else its first findings.
+QString quickCheck(sqlite3* db, const char* schema) {
+    Statement q(db, QByteArray("PRAGMA ") + schema + ".quick_check(3)");
+    QStringList findings;
+    while (q.step())
+        findings << q.text(0);
+    if (findings == QStringList{QStringLiteral("ok")})
+        return {};
+    return findings.join(QStringLiteral("; "));
+}
+
+bool isCorruption(const Failure& f) {
+    return (f.code & 0xff) == SQLITE_CORRUPT;
 }
 
 // What is stored is always within the widths, whoever writes.
@@ -64,6 +174,28 @@ Record fitted(const Record& given) {
 
 QString detailOf(const Failure& f) {
     return QStringLiteral("%1 (SQLite %2)").arg(f.message).arg(f.code);
+}
+
+// "German / English: detail", as every error of the store reads.
+QString describe(const QString& de, const QString& en, const QString& file, const QString& detail) {
+    return de.arg(file) + QStringLiteral(" / ") + en.arg(file) + QStringLiteral(": ") + detail;
+}
+
+QString foreignDe() {
+    return QStringLiteral("Die Datei %1 ist keine Adresstabelle dieses Programms; sie wird weder "
+                          "geöffnet noch verändert");
+}
+QString foreignEn() {
+    return QStringLiteral(
+        "the file %1 is not an address table of this program; it is neither opened nor changed");
+}
+QString damagedDe() {
+    return QStringLiteral("Die Tabelle %1 ist beschädigt; sie wird weder geöffnet noch "
+                          "verändert. Bitte spielen Sie eine Datensicherung zurück");
+}
+QString damagedEn() {
+    return QStringLiteral("the table %1 is damaged; it is neither opened nor changed. Please "
+                          "restore a backup");
 }
 
 // BEGIN ... COMMIT, rolled back when left without commit.
@@ -96,7 +228,10 @@ sqlite3* openConnection(const QString& path, int flags) {
         throw f;
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // Nothing stored in a file may run code or change the schema behind our back.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, static_cast<int*>(nullptr));
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, static_cast<int*>(nullptr));
     return db;
 }
 
@@ -106,6 +241,15 @@ struct AddressStore::Statements {
     Statement insert, update, remove, byId, block, bumpMain, bumpIndex;
     Statement idxInsert[kIndexCount];
     Statement idxDelete[kIndexCount];
+};
+
+// The index file's page check, running in its own thread on its own connection.
+struct AddressStore::IndexCheck {
+    std::mutex mutex;
+    sqlite3* db = nullptr; // while the check runs, so that close() can interrupt it
+    bool stopped = false;
+    QString damage; // written by the thread before it ends, read after join
+    std::thread thread;
 };
 
 AddressStore::AddressStore() : m_collation(std::make_unique<Collation>()) {}
@@ -123,8 +267,7 @@ QString AddressStore::indexPath() const {
 
 void AddressStore::raise(const QString& de, const QString& en, const QString& file,
                          const Failure& f) const {
-    throw EDatabaseError(de.arg(file) + QStringLiteral(" / ") + en.arg(file) +
-                         QStringLiteral(": ") + detailOf(f));
+    throw EDatabaseError(describe(de, en, file, detailOf(f)));
 }
 
 void AddressStore::createTable(const QString& folder) {
@@ -145,12 +288,7 @@ void AddressStore::createTable(const QString& folder) {
         sqlite::exec(db, "PRAGMA synchronous=FULL");
         {
             Transaction tx(db, "BEGIN IMMEDIATE");
-            QByteArray cols;
-            for (int i = 0; i < kFieldCount; ++i)
-                cols += ", " + quoted(fieldDef(i).name) + " TEXT NOT NULL";
-            sqlite::exec(db, "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value NOT NULL)");
-            sqlite::exec(db,
-                         "CREATE TABLE adressen(id INTEGER PRIMARY KEY AUTOINCREMENT" + cols + ")");
+            createTableObjects(db);
             Statement meta(db, "INSERT INTO meta(key, value) VALUES ('format', ?1), ('uuid', ?2), "
                                "('generation', 0)");
             meta.bind(1, qint64(kFormat));
@@ -194,6 +332,10 @@ void AddressStore::open(const QString& folder) {
         openTableFile();
         if (!indexFileUsable())
             rebuildIndexFile();
+        removeStaleSuperJournals();
+        // A file this open has just built needs no check.
+        if (!m_rebuilt)
+            startIndexCheck();
     } catch (...) {
         close();
         throw;
@@ -217,18 +359,15 @@ void AddressStore::openTableFile() {
         raise(QStringLiteral("Die Tabelle %1 kann nicht geöffnet werden"),
               QStringLiteral("the table %1 cannot be opened"), tablePath(), f);
     }
+    // Reading needs no write, so nothing below can change a file that is then refused.
     try {
+        sqlite::exec(m_db, "PRAGMA main.cache_size=-64000");
         Transaction tx(m_db, "BEGIN");
-        Statement cols(m_db, "PRAGMA main.table_info(adressen)");
-        QStringList names;
-        while (cols.step())
-            names << cols.text(1);
-        QStringList expected{QStringLiteral("id")};
-        for (int i = 0; i < kFieldCount; ++i)
-            expected << fieldName(i);
-        if (names != expected)
-            throw Failure{SQLITE_CORRUPT,
-                          QStringLiteral("no table adressen with the address fields")};
+        // Exactly our objects: a trigger or view planted in the file would run
+        // with every write or show other rows, and a second table is not ours.
+        const QString difference = schemaDifference(m_db, "main");
+        if (!difference.isEmpty())
+            throw EForeignTable(describe(foreignDe(), foreignEn(), tablePath(), difference));
 
         qint64 format = -1;
         m_uuid.clear();
@@ -241,22 +380,29 @@ void AddressStore::openTableFile() {
                 m_uuid = meta.text(1);
         }
         if (format != kFormat || m_uuid.isEmpty())
-            throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown table format")};
+            throw EForeignTable(describe(foreignDe(), foreignEn(), tablePath(),
+                                         QStringLiteral("unknown table format")));
 
-        // Walks every page of the table, so a truncated or damaged file is noticed here.
+        // A damaged page can pass a count and fail a later query; the check
+        // walks every page and tree of the file.
+        const QString findings = quickCheck(m_db, "main");
+        if (!findings.isEmpty())
+            throw EDamagedTable(describe(damagedDe(), damagedEn(), tablePath(), findings));
+
         Statement count(m_db, "SELECT count(*) FROM main.adressen");
         count.step();
         m_count = count.int64(0);
         tx.commit();
     } catch (const Failure& f) {
+        if (isCorruption(f))
+            throw EDamagedTable(describe(damagedDe(), damagedEn(), tablePath(), detailOf(f)));
         raise(QStringLiteral("Die Tabelle %1 ist beschädigt oder keine Adresstabelle"),
               QStringLiteral("the table %1 is damaged or not an address table"), tablePath(), f);
     }
-    // Only now that the file is known to be ours: a journal-mode switch could write.
+    // Only now that the file is known to be ours and sound: a journal-mode switch could write.
     try {
         sqlite::exec(m_db, "PRAGMA main.journal_mode=DELETE");
         sqlite::exec(m_db, "PRAGMA main.synchronous=FULL");
-        sqlite::exec(m_db, "PRAGMA main.cache_size=-64000");
     } catch (const Failure& f) {
         raise(QStringLiteral("Die Tabelle %1 kann nicht geöffnet werden"),
               QStringLiteral("the table %1 cannot be opened"), tablePath(), f);
@@ -291,6 +437,10 @@ bool AddressStore::indexFileUsable() {
     try {
         attachIndex();
         Transaction tx(m_db, "BEGIN");
+        // Exactly our tables: a trigger planted here would change index rows
+        // behind every write.
+        if (!schemaDifference(m_db, "idx").isEmpty())
+            return false;
         qint64 format = -1;
         qint64 generation = -1;
         QString table, collation;
@@ -312,13 +462,7 @@ bool AddressStore::indexFileUsable() {
             collation != m_collation->identity())
             return false;
 
-        Statement schema(m_db, "SELECT sql FROM idx.sqlite_schema WHERE type = 'table' AND "
-                               "name = ?1");
         for (int k = 0; k < kIndexCount; ++k) {
-            schema.reset();
-            schema.bind(1, indexName(k));
-            if (!schema.step() || schema.text(0) != indexTableSqlAsStored(k))
-                return false;
             Statement count(m_db, "SELECT count(*) FROM idx." + quoted(indexDef(k).name));
             count.step();
             if (count.int64(0) != m_count)
@@ -355,7 +499,7 @@ void AddressStore::rebuildIndexFile() {
         attachIndex();
         // Deferred, so that only the index file is written (the table may be read-only).
         Transaction tx(m_db, "BEGIN");
-        sqlite::exec(m_db, "CREATE TABLE idx.meta(key TEXT PRIMARY KEY NOT NULL, value NOT NULL)");
+        sqlite::exec(m_db, kIndexMetaSql);
         struct Entry {
             QByteArray key;
             qint64 id;
@@ -406,6 +550,7 @@ void AddressStore::rebuildIndexFile() {
 }
 
 void AddressStore::close() {
+    stopIndexCheck();
     m_numbers.release();
     m_stmts.reset();
     if (m_db) {
@@ -415,6 +560,132 @@ void AddressStore::close() {
     }
     m_attached = false;
     m_count = 0;
+    if (!m_indexDamage.isEmpty()) {
+        // Never written to, only removed: it holds nothing the table does not.
+        const QString path = indexPath();
+        if (QFile::remove(path))
+            QFile::remove(path + QStringLiteral("-journal"));
+        m_indexDamage.clear();
+    }
+}
+
+void AddressStore::setIndexDamageHandler(std::function<void(const QString&)> handler) {
+    m_onIndexDamage = std::move(handler);
+}
+
+void AddressStore::startIndexCheck() {
+    m_indexCheck = std::make_unique<IndexCheck>();
+    IndexCheck* check = m_indexCheck.get();
+    check->thread = std::thread([check, path = indexPath(), handler = m_onIndexDamage] {
+        sqlite3* db = nullptr;
+        QString findings;
+        try {
+            db = openConnection(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+            {
+                const std::lock_guard lock(check->mutex);
+                if (check->stopped) {
+                    sqlite3_close(db);
+                    return;
+                }
+                check->db = db;
+            }
+            findings = quickCheck(db, "main");
+        } catch (const Failure& f) {
+            // Busy or interrupted says nothing about the file.
+            if (isCorruption(f) || (f.code & 0xff) == SQLITE_NOTADB)
+                findings = detailOf(f);
+        }
+        {
+            const std::lock_guard lock(check->mutex);
+            check->db = nullptr;
+            if (check->stopped)
+                findings.clear();
+        }
+        sqlite3_close(db);
+        if (findings.isEmpty())
+            return;
+        check->damage =
+            describe(QStringLiteral("Der Index %1 ist beschädigt; bis zum nächsten Öffnen der "
+                                    "Tabelle kann nichts gespeichert werden, dann wird er neu "
+                                    "aufgebaut"),
+                     QStringLiteral("the index %1 is damaged; nothing can be saved until the "
+                                    "table is opened again, which rebuilds it"),
+                     path, findings);
+        if (handler)
+            handler(check->damage);
+    });
+}
+
+void AddressStore::stopIndexCheck() {
+    if (!m_indexCheck)
+        return;
+    {
+        const std::lock_guard lock(m_indexCheck->mutex);
+        m_indexCheck->stopped = true;
+        if (m_indexCheck->db)
+            sqlite3_interrupt(m_indexCheck->db);
+    }
+    // A check that had already finished keeps its finding.
+    if (m_indexCheck->thread.joinable())
+        m_indexCheck->thread.join();
+    if (!m_indexCheck->damage.isEmpty())
+        m_indexDamage = m_indexCheck->damage;
+    m_indexCheck.reset();
+}
+
+QString AddressStore::indexDamage() {
+    if (m_indexCheck && m_indexCheck->thread.joinable()) {
+        m_indexCheck->thread.join();
+        if (!m_indexCheck->damage.isEmpty())
+            m_indexDamage = m_indexCheck->damage;
+    }
+    return m_indexDamage;
+}
+
+void AddressStore::requireSoundIndex() {
+    const QString damage = indexDamage();
+    if (!damage.isEmpty())
+        throw EDamagedTable(damage);
+}
+
+void AddressStore::removeStaleSuperJournals() {
+    // SQLite writes a super-journal beside the table for every commit over
+    // both files ("-mj", six hex digits, "9", two hex digits) and deletes it
+    // once both journals are done with; a crash before the journals are
+    // finished leaves it behind for good.
+    static const QRegularExpression superJournalName(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(kTableFile) +
+                                            QStringLiteral("-mj[0-9A-Fa-f]{6}9[0-9A-Fa-f]{2}")));
+    const QDir dir(m_folder);
+    QStringList superJournals = dir.entryList({kTableFile + QStringLiteral("-mj*")},
+                                              QDir::Files | QDir::Hidden | QDir::System);
+    superJournals = superJournals.filter(superJournalName);
+    if (superJournals.isEmpty())
+        return;
+    // One is alive while a commit is under way, which holds the write lock on
+    // both files: taking that lock ourselves (without waiting) shuts every
+    // other writer out while we look. Taking it also rolls back a hot journal
+    // of either file, after which SQLite deletes the super-journal it names.
+    // A journal left whose first byte is zero was never synced, so SQLite
+    // ignores it and the file it journals was never touched; any other journal
+    // keeps every super-journal.
+    auto mayBeHot = [](const QString& journal) {
+        QFile f(journal);
+        if (!f.exists())
+            return false;
+        char first = 1;
+        return !f.open(QIODevice::ReadOnly) || (f.read(&first, 1) == 1 && first != 0);
+    };
+    sqlite3_busy_timeout(m_db, 0);
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        if (!mayBeHot(tablePath() + QStringLiteral("-journal")) &&
+            !mayBeHot(indexPath() + QStringLiteral("-journal"))) {
+            for (const QString& name : superJournals)
+                QFile::remove(dir.filePath(name));
+        }
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
 }
 
 Statement& AddressStore::stmt(Statement& slot, const QByteArray& sql) {
@@ -526,6 +797,7 @@ qint64 AddressStore::insertRecord(const Record& r) {
 }
 
 qint64 AddressStore::insertRecords(std::span<const Record> records) {
+    requireSoundIndex();
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         QByteArray params;
@@ -591,6 +863,7 @@ void AddressStore::writeChangedRow(qint64 id, const Record& old, const Record& g
 }
 
 void AddressStore::updateRecord(qint64 id, const Record& given) {
+    requireSoundIndex();
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         // The stored values, not the caller's copy, say which index rows to replace.
@@ -606,6 +879,7 @@ void AddressStore::updateRecord(qint64 id, const Record& given) {
 void AddressStore::updateEach(std::span<const qint64> ids,
                               const std::function<void(Record&)>& change,
                               const std::function<void(qsizetype done)>& progress) {
+    requireSoundIndex();
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         qsizetype done = 0;
@@ -639,6 +913,7 @@ void AddressStore::updateEach(std::span<const qint64> ids,
 }
 
 void AddressStore::deleteRecord(qint64 id) {
+    requireSoundIndex();
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         const Record old = readRow(id);
@@ -712,7 +987,11 @@ AddressStore::findFirstInOrder(int indexNo, const FilterExpression& filter, int 
 void AddressStore::ensureNumberIndex() {
     m_numberError.clear();
     try {
-        m_numbers.ensure(m_attached ? m_db : nullptr);
+        sqlite3* db = m_attached ? m_db : nullptr;
+        // Building it writes the index file, which must have passed its check.
+        if (m_numbers.needsBuild(db))
+            requireSoundIndex();
+        m_numbers.ensure(db);
     } catch (const Failure& f) {
         raise(QStringLiteral("Der Nummernindex in %1 kann nicht aufgebaut werden"),
               QStringLiteral("the number index in %1 cannot be built"), indexPath(), f);

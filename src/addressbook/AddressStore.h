@@ -26,7 +26,8 @@ class RecordData;
 // the index file attached to the table's connection. Every write changes the
 // record and all indexes in one transaction over both files. The table file is
 // never created or repaired on open; the index file is rebuilt whenever it
-// cannot be trusted. Every failure is an EDatabaseError.
+// cannot be trusted. Every failure is an EDatabaseError (EForeignTable and
+// EDamagedTable for a table file that open refuses).
 class AddressStore {
 public:
     static const QString kTableFile; // "adressen.adt"
@@ -46,13 +47,28 @@ public:
     AddressStore(const AddressStore&) = delete;
     AddressStore& operator=(const AddressStore&) = delete;
 
+    // Refuses a table file that is not exactly ours (EForeignTable) or whose
+    // pages are damaged (EDamagedTable) without writing to it; removes
+    // super-journals that crashes left behind.
     void open(const QString& folder);
+    // Removes an index file that the check below found damaged, so that the
+    // next open rebuilds it.
     void close();
     bool isOpen() const { return m_db != nullptr; }
     // Whether the last open had to rebuild the index file.
     bool indexRebuilt() const { return m_rebuilt; }
     QString tablePath() const;
     QString indexPath() const;
+
+    // The index file's page check takes longer than the table's, so it runs
+    // after open on a second, read-only connection in a thread of its own.
+    // handler is called from that thread, once, when it finds damage, with the
+    // message for the user. Writes wait for the check and are refused
+    // (EDamagedTable) once it found damage.
+    void setIndexDamageHandler(std::function<void(const QString& message)> handler);
+    // Waits for that check; empty when the index file is sound or this open
+    // rebuilt it, else the message.
+    QString indexDamage();
 
     QByteArray sortKey(const QString& text) const { return m_collation->sortKey(text); }
     const Collation& collation() const { return *m_collation; }
@@ -107,6 +123,7 @@ public:
 
 private:
     struct Statements;
+    struct IndexCheck;
 
     [[noreturn]] void raise(const QString& de, const QString& en, const QString& file,
                             const sqlite::Failure& f) const;
@@ -117,6 +134,10 @@ private:
     void ensureNumberIndex();
     void attachIndex();
     void detachIndex();
+    void startIndexCheck();
+    void stopIndexCheck();
+    void requireSoundIndex();
+    void removeStaleSuperJournals();
     Record readRow(qint64 id);
     void bumpGeneration();
     sqlite::Statement& stmt(sqlite::Statement& slot, const QByteArray& sql);
@@ -131,6 +152,9 @@ private:
     std::unique_ptr<Statements> m_stmts;
     NumberIndex m_numbers;
     QString m_numberError;
+    std::function<void(const QString&)> m_onIndexDamage;
+    std::unique_ptr<IndexCheck> m_indexCheck;
+    QString m_indexDamage;
 };
 
 } // namespace kalvendo

@@ -35,9 +35,25 @@ int namedField(const QString& name) {
 } // namespace
 
 AddressTable::AddressTable(QObject* parent)
-    : QObject(parent), m_store(std::make_unique<AddressStore>()) {}
+    : QObject(parent), m_store(std::make_unique<AddressStore>()) {
+    // Called from the store's checking thread; the signal is sent in ours.
+    m_store->setIndexDamageHandler([this](const QString&) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                // Unless the table has been opened again since.
+                const QString damage = m_store->indexDamage();
+                if (!damage.isEmpty())
+                    Q_EMIT indexDamaged(damage);
+            },
+            Qt::QueuedConnection);
+    });
+}
 
-AddressTable::~AddressTable() = default;
+AddressTable::~AddressTable() {
+    // Ends the store's checking thread while this object can still take its call.
+    m_store->close();
+}
 
 void AddressTable::createTable(const QString& folder) {
     AddressStore::createTable(folder);
@@ -89,6 +105,20 @@ void AddressTable::open() {
     OrderList order;
     try {
         m_store->loadOrder(m_indexNo, activeFilter(), order);
+    } catch (const EDatabaseError&) {
+        // An index file damaged in a way its counts did not show: closing
+        // removes it, so opening again rebuilds it.
+        const bool damaged = !m_store->indexDamage().isEmpty();
+        m_store->close();
+        if (!damaged)
+            throw;
+        m_store->open(m_folder);
+        try {
+            m_store->loadOrder(m_indexNo, activeFilter(), order);
+        } catch (...) {
+            m_store->close();
+            throw;
+        }
     } catch (...) {
         m_store->close();
         throw;

@@ -50,6 +50,8 @@ public:
     QString folder() const { return m_folder; }
 
     // Opens "adressen.adt" of the connected folder; the first record is current.
+    // A table file that is not exactly ours raises EForeignTable, a damaged
+    // one EDamagedTable; neither is changed.
     void open();
     // Closes the files; an unsaved insertion or change is abandoned.
     void close();
@@ -140,6 +142,9 @@ Q_SIGNALS:
     void rowAboutToBeMoved(int from, int to);
     void rowMoved(int from, int to);
     void rowChanged(int row);
+    // Shortly after open: the index file turned out to be damaged. Nothing can
+    // be saved until the table is opened again, which rebuilds it.
+    void indexDamaged(const QString& message);
 
 private:
     void requireActive() const;

@@ -12,9 +12,9 @@ using sqlite::Statement;
 namespace {
 
 const QByteArray kTable = "idx.\"NUMMERN\"";
-const QString kSchema = QStringLiteral("CREATE TABLE \"NUMMERN\"(key TEXT NOT NULL, source "
-                                       "INTEGER NOT NULL, id INTEGER NOT NULL, PRIMARY KEY(key, "
-                                       "source, id)) WITHOUT ROWID");
+// sqlite_schema keeps the statement without the schema prefix.
+const QString kSchema = QString::fromUtf8(NumberIndex::tableSql())
+                            .replace(QStringLiteral("TABLE idx."), QStringLiteral("TABLE "));
 
 // Extensions of a switchboard are looked for with up to this many digits.
 constexpr int kMaxExtensionDigits = 5;
@@ -37,6 +37,12 @@ Statement& prepared(sqlite3* db, Statement& slot, const QByteArray& sql) {
 }
 
 } // namespace
+
+QByteArray NumberIndex::tableSql() {
+    return "CREATE TABLE " + kTable +
+           "(key TEXT NOT NULL, source INTEGER NOT NULL, id INTEGER NOT NULL, PRIMARY KEY(key, "
+           "source, id)) WITHOUT ROWID";
+}
 
 NumberIndex::~NumberIndex() {
     release();
@@ -64,21 +70,25 @@ void NumberIndex::ensure(sqlite3* db) {
     m_rebuilt = false;
     if (!m_keys || !m_db)
         return;
-    if (!inStep()) {
+    if (!inStep(m_db)) {
         rebuild();
         m_rebuilt = true;
     }
     m_ready = true;
 }
 
-bool NumberIndex::inStep() {
-    Statement schema(m_db, "SELECT sql FROM idx.sqlite_schema WHERE type = 'table' AND name = "
-                           "'NUMMERN'");
+bool NumberIndex::needsBuild(sqlite3* db) const {
+    return m_keys && db && !inStep(db);
+}
+
+bool NumberIndex::inStep(sqlite3* db) const {
+    Statement schema(db, "SELECT sql FROM idx.sqlite_schema WHERE type = 'table' AND name = "
+                         "'NUMMERN'");
     if (!schema.step() || schema.text(0) != kSchema)
         return false;
-    Statement meta(m_db, "SELECT (SELECT value FROM idx.meta WHERE key = 'numbers'), (SELECT "
-                         "value FROM idx.meta WHERE key = 'numbersgeneration') IS (SELECT value "
-                         "FROM main.meta WHERE key = 'generation')");
+    Statement meta(db, "SELECT (SELECT value FROM idx.meta WHERE key = 'numbers'), (SELECT "
+                       "value FROM idx.meta WHERE key = 'numbersgeneration') IS (SELECT value "
+                       "FROM main.meta WHERE key = 'generation')");
     return meta.step() && meta.text(0) == m_keys->identity() && meta.int64(1) == 1;
 }
 
@@ -106,9 +116,7 @@ void NumberIndex::rebuild() {
     sqlite::exec(m_db, "BEGIN");
     try {
         sqlite::exec(m_db, "DROP TABLE IF EXISTS " + kTable);
-        sqlite::exec(m_db, "CREATE TABLE " + kTable +
-                               "(key TEXT NOT NULL, source INTEGER NOT NULL, id INTEGER NOT "
-                               "NULL, PRIMARY KEY(key, source, id)) WITHOUT ROWID");
+        sqlite::exec(m_db, tableSql());
         struct Entry {
             QString key;
             int source;

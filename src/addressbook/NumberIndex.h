@@ -53,8 +53,13 @@ public:
     // exists, is in step with the table and was built with the same keys.
     // Without keys it only remembers the connection.
     void ensure(sqlite3* db);
+    // Whether ensure(db) would build the table, which writes the index file.
+    bool needsBuild(sqlite3* db) const;
     // Forgets the connection (before detaching or closing).
     void release();
+
+    // The statement that lays out the table in the attached index file.
+    static QByteArray tableSql();
 
     // Inside the store's write transaction; nothing without keys.
     void add(qint64 id, const Record& r);
@@ -68,7 +73,7 @@ public:
     std::vector<Match> find(const QString& number);
 
 private:
-    bool inStep();
+    bool inStep(sqlite3* db) const;
     void rebuild();
     void write(sqlite::Statement& slot, const QByteArray& sql, const QString& key, int source,
                qint64 id);
