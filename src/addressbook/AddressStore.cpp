@@ -1053,21 +1053,16 @@ void AddressStore::checkFiles(const QString& tablePath, const QString& indexPath
               if (names != expected)
                   throw Failure{SQLITE_CORRUPT,
                                 QStringLiteral("no table adressen with the address fields")};
-              if (metaFormat(db) != kFormat)
+              if (metaFormat(db) != kFormat || schemaOf(db, "main") != expectedSchemas().table)
                   throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown table format")};
           });
     check(indexPath, QStringLiteral("%1 ist kein lesbarer Index einer Adresstabelle"),
           QStringLiteral("%1 is not a readable address index"), [&](sqlite3* db) {
               if (metaFormat(db) != kFormat)
                   throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown index format")};
-              Statement schema(db, "SELECT sql FROM main.sqlite_schema WHERE type = 'table' "
-                                   "AND name = ?1");
-              for (int k = 0; k < kIndexCount; ++k) {
-                  schema.reset();
-                  schema.bind(1, indexName(k));
-                  if (!schema.step() || schema.text(0) != indexTableSqlAsStored(k))
-                      throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown index format")};
-              }
+              const Schema found = schemaOf(db, "main");
+              if (found != expectedSchemas().index && found != expectedSchemas().indexWithNumbers)
+                  throw Failure{SQLITE_CORRUPT, QStringLiteral("unknown index format")};
           });
 }
 
