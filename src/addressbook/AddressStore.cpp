@@ -796,8 +796,10 @@ qint64 AddressStore::insertRecord(const Record& r) {
     return insertRecords(std::span<const Record>(&r, 1));
 }
 
-qint64 AddressStore::insertRecords(std::span<const Record> records) {
+qint64 AddressStore::insertRecords(std::span<const Record> records, std::vector<qint64>* ids) {
     requireSoundIndex();
+    if (ids)
+        ids->clear();
     try {
         Transaction tx(m_db, "BEGIN IMMEDIATE");
         QByteArray params;
@@ -812,6 +814,8 @@ qint64 AddressStore::insertRecords(std::span<const Record> records) {
                 ins.bind(i + 1, r[i]);
             ins.step();
             id = sqlite3_last_insert_rowid(m_db);
+            if (ids)
+                ids->push_back(id);
             for (int k = 0; k < kIndexCount; ++k) {
                 Statement& ix =
                     stmt(m_stmts->idxInsert[k], "INSERT INTO idx." + quoted(indexDef(k).name) +
@@ -827,6 +831,8 @@ qint64 AddressStore::insertRecords(std::span<const Record> records) {
         m_count += static_cast<qint64>(records.size());
         return id;
     } catch (const Failure& f) {
+        if (ids)
+            ids->clear();
         raise(QStringLiteral("Der Datensatz kann nicht in %1 gespeichert werden"),
               QStringLiteral("the record cannot be saved in %1"), tablePath(), f);
     }

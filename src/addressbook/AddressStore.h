@@ -89,8 +89,9 @@ public:
     // Each is one transaction over both files; returns or throws, never half done.
     // Values longer than their field are cut (fitToField).
     qint64 insertRecord(const Record& r);
-    // Adds all of them in one transaction (imports, fixtures); returns the last id.
-    qint64 insertRecords(std::span<const Record> records);
+    // Adds all of them in one transaction (imports, fixtures); returns the last
+    // id, and every new id in order when ids is given.
+    qint64 insertRecords(std::span<const Record> records, std::vector<qint64>* ids = nullptr);
     void updateRecord(qint64 id, const Record& r);
     // Lets change rewrite each of the records, all in one transaction; when a
     // write fails, the records changed before it are kept and the error raised.

@@ -529,6 +529,70 @@ void AddressTable::updateEach(const std::function<void(Record&)>& change,
     refresh();
 }
 
+void AddressTable::appendRecords(std::span<const Record> records) {
+    requireActive();
+    checkBrowseMode();
+    if (records.empty())
+        return;
+    std::vector<qint64> ids;
+    m_store->insertRecords(records, &ids); // throws with nothing stored
+    // The filter and the order see the values as stored.
+    const int field = indexDef(m_indexNo).field;
+    const FilterExpression& filter = activeFilter();
+    std::vector<std::pair<QByteArray, qint64>> added;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!filter.isEmpty() &&
+            fitToField(filter.field(), records[i][filter.field()]) != filter.value())
+            continue;
+        added.emplace_back(m_store->sortKey(fitToField(field, records[i][field])), ids[i]);
+    }
+    if (added.empty())
+        return;
+    const auto lastShown = added.back();
+    std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) {
+        const int c = OrderList::compareKeys(a.first, b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    });
+    // One merge instead of a shifting insert per record.
+    OrderList merged;
+    qsizetype keyBytes = 0;
+    for (int r = 0; r < m_order.size(); ++r)
+        keyBytes += m_order.keyAt(r).size();
+    for (const auto& a : added)
+        keyBytes += a.first.size();
+    merged.reserve(m_order.size() + static_cast<int>(added.size()), keyBytes);
+    int row = 0;
+    for (const auto& [key, id] : added) {
+        while (row < m_order.size()) {
+            const int c = OrderList::compareKeys(m_order.keyAt(row), key);
+            if (c > 0 || (c == 0 && m_order.idAt(row) > id))
+                break;
+            merged.append(m_order.keyAt(row), m_order.idAt(row));
+            ++row;
+        }
+        merged.append(key, id);
+    }
+    for (; row < m_order.size(); ++row)
+        merged.append(m_order.keyAt(row), m_order.idAt(row));
+
+    // The current record stays; with none, the last one stored becomes current,
+    // as after a post. Its row is set before the views re-read, since the
+    // current row reads from the record buffer.
+    const bool hadCurrent = m_row >= 0;
+    const int current = hadCurrent ? merged.find(m_order.keyAt(m_row), m_currentId)
+                                   : merged.find(lastShown.first, lastShown.second);
+    m_cache.clear();
+    Q_EMIT orderAboutToBeReset();
+    m_order = std::move(merged);
+    m_row = hadCurrent ? current : -1;
+    m_eof = m_bof = false;
+    Q_EMIT orderReset();
+    if (hadCurrent)
+        Q_EMIT currentChanged(current);
+    else
+        makeCurrent(current);
+}
+
 bool AddressTable::locate(const QString& fieldName, const QString& text, LocateOptions options) {
     requireActive();
     const int pos = namedField(fieldName);

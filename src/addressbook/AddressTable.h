@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 
 namespace kalvendo {
 
@@ -86,6 +87,11 @@ public:
     // afterwards. A failure keeps the records done before it.
     void updateEach(const std::function<void(Record&)>& change,
                     const std::function<void(qsizetype done)>& progress = {});
+
+    // Stores the records in one transaction (values cut to their widths),
+    // saving a pending change first; the shown ones join the order at their
+    // places and the current record stays current. Throws with none stored.
+    void appendRecords(std::span<const Record> records);
 
     int fieldCount() const { return kFieldCount; }
     QString fieldValue(int pos) const;

@@ -8,6 +8,9 @@ namespace kalvendo {
 
 inline constexpr int kFieldCount = 17;
 inline constexpr int kIndexCount = 11;
+// The fields the grid shows and the file export writes: Name .. Gruppe, the
+// first fifteen positions; tsuche and hsuche are never shown.
+inline constexpr int kShownFieldCount = 15;
 
 // Field positions of the record layout; import and export rely on this order.
 enum FieldPos : int {

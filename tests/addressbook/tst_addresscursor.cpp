@@ -173,6 +173,7 @@ private Q_SLOTS:
     void signalsFollowWritesWithoutReset();
     void settingsSurviveCloseAndOpen();
     void refreshRereadsTable();
+    void appendedBatchJoinsOrder();
     void gridValues();
 };
 
@@ -863,6 +864,60 @@ void TstAddressCursor::refreshRereadsTable() {
     QCOMPARE(t.recordCount(), 2);
     QCOMPARE(rows(t), (QStringList{QStringLiteral("Abel"), QStringLiteral("Meier")}));
     QCOMPARE(t.fieldValue(fName), QStringLiteral("Meier"));
+}
+
+void TstAddressCursor::appendedBatchJoinsOrder() {
+    TableFolder folder;
+    std::vector<Record> first;
+    for (int i = 0; i < 200; ++i)
+        first.push_back(person(QStringLiteral("Alt %1").arg(i, 3, 10, QChar(u'0')), {},
+                               QString::fromLatin1(i % 2 ? "A" : "B")));
+    folder.add(first);
+    AddressTable t;
+    t.setFilter(QStringLiteral("Gruppe = [A]"));
+    t.setFiltered(true);
+    openOn(t, folder);
+    ShadowModel model(&t);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    t.moveToRow(10);
+    const QString current = t.fieldValue(fName);
+    // A pending change is saved first, as before any other move.
+    t.edit();
+    t.setFieldValue(fLand, QStringLiteral("DE"));
+
+    std::vector<Record> batch;
+    const QStringList names = {QStringLiteral("Zander"), QStringLiteral("Abel"),
+                               QStringLiteral("Alt 051"), QStringLiteral("Öhler"),
+                               QString(60, u'x')};
+    for (const QString& n : names) {
+        batch.push_back(person(n, {}, QStringLiteral("A")));
+        batch.push_back(person(n + QStringLiteral(" B"), {}, QStringLiteral("B")));
+    }
+    batch.push_back(person(QStringLiteral("Lang"), {}, QString(60, u'A'))); // cut: not in A
+    t.appendRecords(batch);
+
+    QCOMPARE(t.state(), AddressTable::State::Browse);
+    QCOMPARE(t.recordCount(), 211);
+    QCOMPARE(t.fieldValue(fName), current);
+    QCOMPARE(t.fieldValue(fLand), QStringLiteral("DE"));
+    const QStringList merged = rows(t);
+    QCOMPARE(model.names(), merged);
+    QCOMPARE(merged.size(), 105);
+    QVERIFY(merged.contains(QString(50, u'x')));
+    t.refresh(); // the order as the index file holds it
+    QCOMPARE(rows(t), merged);
+    QCOMPARE(t.fieldValue(fName), current);
+    QCOMPARE(verifyFiles(folder.path()), QString());
+
+    // On an empty view the last shown record stored becomes current, as after a post.
+    TableFolder empty;
+    AddressTable e;
+    openOn(e, empty);
+    e.appendRecords(
+        std::vector<Record>{person(QStringLiteral("Berg")), person(QStringLiteral("Abel"))});
+    QCOMPARE(rows(e), (QStringList{QStringLiteral("Abel"), QStringLiteral("Berg")}));
+    QCOMPARE(e.fieldValue(fName), QStringLiteral("Abel"));
+    QVERIFY(!e.eof());
 }
 
 void TstAddressCursor::gridValues() {
