@@ -23,6 +23,8 @@ PACKAGES=(
   # optional reader: the letter tests convert letters with LibreOffice and skip
   # without it; the Liberation fonts give the templates their Arial metrics
   libreoffice-writer-nogui fonts-liberation2
+  # LibreOffice reads the exported workbooks back (the tests skip without it)
+  libreoffice-calc-nogui
 )
 
 missing=()
