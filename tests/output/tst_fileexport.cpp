@@ -4,6 +4,7 @@
 #include "output/export/CsvExport.h"
 #include "output/export/FileExport.h"
 #include "output/export/HtmlExport.h"
+#include "output/export/OutStream.h"
 #include "output/export/XlsxExport.h"
 #include "output/package/Package.h"
 
@@ -352,6 +353,28 @@ print(json.dumps({'rows': p.rows, 'links': p.links}))
         QFETCH(QString, value);
         QFETCH(bool, link);
         QCOMPARE(isHtmlLink(value), link);
+    }
+
+    // Sheets are measured before they are written: the two must agree.
+    void xmlText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("xml");
+        QTest::newRow("markup") << QStringLiteral("<a href=\"x\">&</a>")
+                                << QByteArray("&lt;a href=&quot;x&quot;&gt;&amp;&lt;/a&gt;");
+        QTest::newRow("controls dropped, CR kept")
+            << QString::fromUtf16(u"a\u0001b\u000bc\r\n\td\uFFFEe") << QByteArray("abc&#13;\n\tde");
+        QTest::newRow("umlauts, euro, emoji") << QString::fromUtf16(u"ä€\U0001F600")
+                                              << QByteArray("\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+        QTest::newRow("lone surrogates dropped")
+            << QString(QChar(0xD800)) + u'x' + QChar(0xDC00) << QByteArray("x");
+    }
+    void xmlText() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, xml);
+        QByteArray out;
+        appendXmlText(out, text);
+        QCOMPARE(out, xml);
+        QCOMPARE(xmlTextLength(text), xml.size());
     }
 
     // A new file: one sheet, the first record in A1, as Python and LibreOffice read it.

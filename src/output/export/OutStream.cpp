@@ -76,4 +76,38 @@ void appendXmlText(QByteArray& out, QStringView text) {
     flush(text.size());
 }
 
+qsizetype xmlTextLength(QStringView text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            switch (c) {
+            case u'&':
+            case u'\r':
+                n += 5;
+                break;
+            case u'<':
+            case u'>':
+                n += 4;
+                break;
+            case u'"':
+                n += 6;
+                break;
+            default:
+                n += isXmlChar(c) ? 1 : 0;
+            }
+        } else if (c < 0x800) {
+            n += 2;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            // A pair is four bytes, two per half; a lone half is dropped.
+            const bool paired = c < 0xDC00 ? i + 1 < text.size() && text[i + 1].isLowSurrogate()
+                                           : i > 0 && text[i - 1].isHighSurrogate();
+            n += paired ? 2 : 0;
+        } else {
+            n += isXmlChar(c) ? 3 : 0;
+        }
+    }
+    return n;
+}
+
 } // namespace kalvendo

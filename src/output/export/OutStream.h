@@ -54,5 +54,7 @@ inline bool isXmlChar(char16_t c) {
 // and the characters XML cannot carry dropped; a carriage return is written
 // as a reference so that readers do not fold it into a line feed.
 void appendXmlText(QByteArray& out, QStringView text);
+// The number of bytes appendXmlText appends for text.
+qsizetype xmlTextLength(QStringView text);
 
 } // namespace kalvendo

@@ -282,7 +282,9 @@ void PackageStreamWriter::write(QIODevice& device) {
         const auto i = static_cast<zip_uint64_t>(index);
         const zip_int32_t method =
             e->compression == PackageCompression::Stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
-        if (zip_set_file_compression(zip, i, method, 0) != 0 ||
+        const zip_uint32_t level =
+            method == ZIP_CM_DEFLATE ? static_cast<zip_uint32_t>(m_level) : 0;
+        if (zip_set_file_compression(zip, i, method, level) != 0 ||
             zip_file_set_mtime(zip, i, context->modified, 0) != 0)
             abandon(QString::fromUtf8(zip_strerror(zip)));
         contexts.push_back(std::move(context));

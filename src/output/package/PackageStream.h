@@ -52,6 +52,8 @@ public:
     // time, read when written. `source` must live until write() returns.
     void copyFrom(const PackageReader& source, const QSet<QString>& except = {});
     bool contains(const QString& name) const;
+    // zlib's level for deflated entries, 1 (fastest) to 9 (smallest); 6 unless set.
+    void setDeflateLevel(int level) { m_level = level; }
 
     // Writes the package. Throws EWriteError when the device refuses,
     // EPackageError when libzip fails; an exception raised by an entry source
@@ -61,6 +63,7 @@ public:
 private:
     struct Entry;
     QList<std::shared_ptr<Entry>> m_entries;
+    int m_level = 6;
 };
 
 } // namespace kalvendo
