@@ -14,7 +14,8 @@ class AddressTable;
 // The shown values of one row, Name .. Gruppe.
 using ShownRow = std::array<QString, kShownFieldCount>;
 
-// Told how many rows are written of how many; returning false cancels the
+// Told how far the export has got, done of total (rows; an XLSX export walks
+// them twice, so there total is twice the rows); returning false cancels the
 // export, and the target file is then left as it was.
 using ExportProgress = std::function<bool(qint64 done, qint64 total)>;
 
