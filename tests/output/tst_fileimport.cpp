@@ -426,6 +426,20 @@ with open(sys.argv[1], newline='', encoding='utf-8') as f:
         QCOMPARE(verifyFiles(fx.folder.data()), QString());
     }
 
+    // vCard files go through the same run: numbers prepared, last record current.
+    void vCardFile() {
+        TableFixture fx({rec({"Zorn"})});
+        const ImportResult result =
+            importFile(fx.table, QStringLiteral(KALVENDO_TEST_DATA "/vcard/outlook21-cp1252.vcf"));
+        QCOMPARE(result.imported, 1);
+        QCOMPARE(result.recordCount, 2);
+        QCOMPARE(fx.table.fieldValue(fName), QStringLiteral("Zorn"));
+        QVERIFY(fx.table.locate(QStringLiteral("Name"), QStringLiteral("Müller")));
+        QCOMPARE(fx.table.fieldValue(fTsuche), QStringLiteral("060521234"));
+        QCOMPARE(fx.table.fieldValue(fHsuche), QStringLiteral("01701234567"));
+        QCOMPARE(fx.table.fieldValue(fGruppe), QStringLiteral("Kunden €"));
+    }
+
     void previewShowsFirstRowsAndDefaultMapping() {
         QTemporaryDir dir;
         const QString path = csvFile(dir, "Nachname;Vorname;Handy\r\nMuster;Erika;0170\r\n"

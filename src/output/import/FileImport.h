@@ -8,7 +8,8 @@ namespace kalvendo {
 
 class AddressTable;
 
-// The open dialog's filter (Qt syntax) and default suffix for import files.
+// The open dialog's filter (Qt syntax) and default suffix for import files:
+// comma-separated text first, as it always was, then vCard files.
 QString importDialogFilter();
 QString importDefaultSuffix();
 
@@ -17,10 +18,11 @@ struct ImportOptions {
     ImportProgressFn progress;
 };
 
-// Imports a comma-separated file as the mapping dialog would by default: by
-// caption when the first line names fields, else by position. Throws
-// EInOutError when the file cannot be read (what was read stays imported) and
-// EDatabaseError when the table cannot store.
+// The command line's import: a .vcf file card by card, any other file as
+// comma-separated text the way the mapping dialog defaults it (by caption
+// when the first line names fields, else by position). Throws EInOutError when
+// the file cannot be read (what was read stays imported) and EDatabaseError
+// when the table cannot store.
 ImportResult importFile(AddressTable& table, const QString& path,
                         const ImportOptions& options = {});
 
