@@ -1,6 +1,5 @@
 #include "app/Help.h"
 
-#include "app/TForm5.h"
 #include "common/Launcher.h"
 #include "common/TextFile.h"
 
@@ -44,14 +43,6 @@ QUrl errorLogMailUrl(const QStringList& logLines) {
 void mailErrorLog(const QString& applicationPath) {
     const QStringList lines = readTextLines(applicationPath + QStringLiteral("daten/log.txt"));
     openExternal(errorLogMailUrl(lines));
-}
-
-void showAboutBox(TForm5* aboutBox) {
-    if (aboutBox == nullptr)
-        return;
-    aboutBox->show();
-    aboutBox->raise();
-    aboutBox->activateWindow();
 }
 
 } // namespace kalvendo

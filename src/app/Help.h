@@ -6,8 +6,6 @@
 
 namespace kalvendo {
 
-class TForm5;
-
 // Where users reach the makers.
 QString supportMailAddress();
 
@@ -24,8 +22,5 @@ QUrl errorLogMailUrl(const QStringList& logLines);
 // Reads daten/log.txt and opens a new mail with it (Errorlogsenden1Click).
 // Throws EInOutError when the log cannot be read.
 void mailErrorLog(const QString& applicationPath);
-
-// Shows the about box, not modal (Info1Click).
-void showAboutBox(TForm5* aboutBox);
 
 } // namespace kalvendo

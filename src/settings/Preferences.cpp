@@ -40,18 +40,6 @@ void writePref(IniFile& ini, const PrefKey& key, bool value) {
     ini.writeBool(key.sectionName(), key.keyName(), value);
 }
 
-const QStringList& allGroupsCaptions() {
-    static const QStringList all = {QStringLiteral("Alle Gruppen"), QStringLiteral("All groups"),
-                                    QStringLiteral("Tous les groupes"),
-                                    QStringLiteral("Todos los grupos"),
-                                    QStringLiteral("Tutti i gruppi")};
-    return all;
-}
-
-bool isAllGroupsCaption(const QString& group) {
-    return allGroupsCaptions().contains(group, Qt::CaseSensitive);
-}
-
 QString preferencesPath(const QString& applicationPath) {
     return applicationPath + QStringLiteral("daten/ab.ini");
 }

@@ -230,10 +230,6 @@ inline bool letterWantsBankLine(int stored) {
     return stored == 1;
 }
 
-// The five captions that mean "all groups" in a stored group, compared exactly.
-const QStringList& allGroupsCaptions();
-bool isAllGroupsCaption(const QString& group);
-
 // Paths below the application folder (which ends in '/').
 QString preferencesPath(const QString& applicationPath); // daten/ab.ini
 QString groupFilePath(const QString& applicationPath);   // daten/group.txt

@@ -16,7 +16,9 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 
 #include <optional>
 
@@ -41,7 +43,9 @@ class TestMainWindow : public QObject {
             if (main)
                 main->close();
         }
-        TDBEdit* edit(int n) const { return main->fieldsPanel()->edit(n); }
+        TDBEdit* edit(int n) const {
+            return main->findChild<TDBEdit*>(QStringLiteral("DBEdit%1").arg(n));
+        }
         QString stored(int field) const {
             AddressTable t;
             t.connectFolder(folder.data());
@@ -109,7 +113,8 @@ private Q_SLOTS:
         auto* search = p.main->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
         QCOMPARE(search->currentIndex(), 3);
         QCOMPARE(search->currentText(), QStringLiteral("PLZ"));
-        QCOMPARE(p.main->fieldsPanel()->label(9)->text(), QStringLiteral("Kd.-Nr.:"));
+        QCOMPARE(p.main->findChild<QLabel*>(QStringLiteral("Label9"))->text(),
+                 QStringLiteral("Kd.-Nr.:"));
         QAbstractItemModel* m = p.main->grid()->model();
         QCOMPARE(m->headerData(11, Qt::Horizontal).toString(), QStringLiteral("Kd.-Nr."));
         QCOMPARE(m->headerData(6, Qt::Horizontal).toString(), QStringLiteral("Stadt"));
@@ -133,6 +138,59 @@ private Q_SLOTS:
         QFile::remove(folder.dataFile(QStringLiteral("col.ini")));
         Program p(folder);
         QCOMPARE(p.main->grid()->columnWidth(3), 64);
+    }
+
+    // Exactly the commands that have code are enabled: a command whose code
+    // arrives must join the command table, and nothing half-built may be offered.
+    void enabledCommandsAreTheImplementedOnes() {
+        AppFolder folder;
+        prefs(folder, "");
+        Program p(folder);
+        const QStringList implemented = {QStringLiteral("Beenden1"),
+                                         QStringLiteral("Datensatzlschen1"),
+                                         QStringLiteral("Einstellungen1"),
+                                         QStringLiteral("Errorlogsenden1"),
+                                         QStringLiteral("Hilfe2"),
+                                         QStringLiteral("Info1"),
+                                         QStringLiteral("NeuerDatensatz1"),
+                                         QStringLiteral("Nummernaufbereiten1"),
+                                         QStringLiteral("SucheimInternet1"),
+                                         QStringLiteral("SucheinDatenstzen1"),
+                                         QStringLiteral("nderungenspeichern1")};
+        const QStringList implementedButtons = {
+            QStringLiteral("ToolButton1"), QStringLiteral("ToolButton10"),
+            QStringLiteral("ToolButton2"), QStringLiteral("ToolButton3"),
+            QStringLiteral("ToolButton4"), QStringLiteral("ToolButton8")};
+
+        QStringList enabled;
+        QStringList all;
+        for (const QAction* a : p.main->findChildren<QAction*>(Qt::FindDirectChildrenOnly)) {
+            if (a->objectName().isEmpty() || a->menu())
+                continue;
+            all << a->objectName();
+            if (a->isEnabled())
+                enabled << a->objectName();
+        }
+        enabled.sort();
+        QCOMPARE(enabled, implemented);
+        QCOMPARE(all.size(), 19); // every menu entry was looked at
+
+        QStringList enabledButtons;
+        for (const QToolButton* b : p.main->findChildren<QToolButton*>()) {
+            const QString name = b->objectName();
+            if (b->window() != p.main) // the settings dialog's page buttons
+                continue;
+            if ((name.startsWith(QStringLiteral("ToolButton")) ||
+                 name.startsWith(QStringLiteral("SpeedButton"))) &&
+                b->isEnabled())
+                enabledButtons << name;
+        }
+        enabledButtons.sort();
+        QCOMPARE(enabledButtons, implementedButtons);
+
+        QStringList bound = p.main->commands().bound();
+        bound.sort();
+        QCOMPARE(bound, implemented);
     }
 
     void newRecordWithKeyboard() {

@@ -1,5 +1,6 @@
 #include "addressbook/ui/FieldsPanel.h"
 
+#include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
 #include "addressbook/ui/DBControls.h"
 #include "common/LocaleFormat.h"
@@ -18,17 +19,23 @@ namespace {
 constexpr std::array<int, 15> kEditField = {-1,   fName,    fVorname,  fStrasse,    fNr,
                                             fPLZ, fWohnort, fLand,     fTelefon,    fMobil,
                                             fFax, fEmail,   fHomepage, fGeburtstag, fDefinierbar};
+// The field each Label<n> stands in front of (-1: none or no such label).
+constexpr std::array<int, 16> kLabelField = {
+    -1,   fName,        fVorname, fStrasse,  fPLZ,        fLand, fTelefon, fMobil,
+    fFax, fDefinierbar, fEmail,   fHomepage, fGeburtstag, -1,    -1,       fGruppe};
 
 QString name(const char* prefix, int n) {
     return QString::fromLatin1(prefix) + QString::number(n);
 }
 } // namespace
 
-TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(parent) {
+TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(parent), m_table(table) {
     setObjectName(QStringLiteral("FieldsPanel"));
     for (int n = 1; n <= 14; ++n) {
-        m_edits[size_t(n)] = new TDBEdit(table, kEditField[size_t(n)], this);
+        const int field = kEditField[size_t(n)];
+        m_edits[size_t(n)] = new TDBEdit(table, field, this);
         m_edits[size_t(n)]->setObjectName(name("DBEdit", n));
+        m_editByField[size_t(field)] = m_edits[size_t(n)];
     }
     const std::array<const char*, 16> captions = {
         "",        "Name:",     "Vorname:",      "Straße/Nr.:", "PLZ./Wohnort:",
@@ -40,6 +47,8 @@ TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(paren
             continue;
         m_labels[size_t(n)] = new QLabel(QString::fromUtf8(captions[size_t(n)]), this);
         m_labels[size_t(n)]->setObjectName(name("Label", n));
+        if (const int field = kLabelField[size_t(n)]; field >= 0)
+            m_labelByField[size_t(field)] = m_labels[size_t(n)];
     }
     const std::array<const char*, 5> hints = {"", "Brief verfassen an...", "E-Mail verfassen an...",
                                               "Internetseite besuchen...",
@@ -102,16 +111,29 @@ TFieldsPanel::TFieldsPanel(AddressTable* table, QWidget* parent) : QWidget(paren
     chainTabOrder({});
 }
 
-TDBEdit* TFieldsPanel::edit(int n) const {
-    return n >= 1 && n <= 14 ? m_edits[size_t(n)] : nullptr;
+TDBEdit* TFieldsPanel::editFor(int field) const {
+    return field >= 0 && field < kFieldCount ? m_editByField[size_t(field)] : nullptr;
 }
 
-QLabel* TFieldsPanel::label(int n) const {
-    return n >= 1 && n <= 15 ? m_labels[size_t(n)] : nullptr;
+QLabel* TFieldsPanel::labelFor(int field) const {
+    return field >= 0 && field < kFieldCount ? m_labelByField[size_t(field)] : nullptr;
 }
 
-QToolButton* TFieldsPanel::speedButton(int n) const {
-    return n >= 1 && n <= 4 ? m_speed[size_t(n)] : nullptr;
+Record TFieldsPanel::shownRecord() const {
+    Record r;
+    // With no record shown the table has no values to give.
+    const bool hasRecord =
+        m_table && m_table->isActive() &&
+        (m_table->state() != AddressTable::State::Browse || m_table->rowCount() > 0);
+    for (int field = 0; field < kFieldCount; ++field) {
+        if (const TDBEdit* e = m_editByField[size_t(field)])
+            r[size_t(field)] = e->text();
+        else if (field == fGruppe)
+            r[size_t(field)] = m_combo->currentText();
+        else if (hasRecord)
+            r[size_t(field)] = m_table->fieldValue(field);
+    }
+    return r;
 }
 
 void TFieldsPanel::resetDatePicker() {

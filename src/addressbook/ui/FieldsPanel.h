@@ -1,5 +1,7 @@
 #pragma once
 
+#include "addressbook/Fields.h"
+
 #include <QWidget>
 
 #include <array>
@@ -24,14 +26,18 @@ class TFieldsPanel : public QWidget {
 public:
     explicit TFieldsPanel(AddressTable* table, QWidget* parent = nullptr);
 
-    // DBEdit1 .. DBEdit14.
-    TDBEdit* edit(int n) const;
+    // The edit showing a field (FieldPos); null for the group, which has a
+    // list, and for the two prepared numbers, which are never shown.
+    TDBEdit* editFor(int field) const;
+    // The caption in front of a field's edit; null where there is none.
+    QLabel* labelFor(int field) const;
     TDBComboBox* DBComboBox1() const { return m_combo; }
     QDateEdit* DateTimePicker1() const { return m_date; }
-    // Label1 .. Label12 and Label15.
-    QLabel* label(int n) const;
-    // SpeedButton1 .. SpeedButton4 (letter, e-mail, web page, map).
-    QToolButton* speedButton(int n) const;
+
+    // The record as the panel shows it now, unsaved edits included: each
+    // shown field's text, the group list's text, and the table's values for
+    // the fields the panel does not show.
+    Record shownRecord() const;
 
     // The window's own controls that stand in the tab order between the group
     // list and the user-defined field (tool bar, navigation buttons, grid).
@@ -45,9 +51,14 @@ public:
     void setGroups(const QStringList& groups);
 
 private:
+    AddressTable* m_table;
+    // Indexed by designer number (DBEdit<n>, Label<n>, SpeedButton<n>); only
+    // the constructor counts in these numbers.
     std::array<TDBEdit*, 15> m_edits{};
     std::array<QLabel*, 16> m_labels{};
     std::array<QToolButton*, 5> m_speed{};
+    std::array<TDBEdit*, kFieldCount> m_editByField{};
+    std::array<QLabel*, kFieldCount> m_labelByField{};
     TDBComboBox* m_combo = nullptr;
     QDateEdit* m_date = nullptr;
 };

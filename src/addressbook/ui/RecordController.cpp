@@ -2,6 +2,7 @@
 
 #include "addressbook/AddressTable.h"
 #include "addressbook/DatabaseError.h"
+#include "addressbook/GroupFilter.h"
 #include "addressbook/ui/AddressGrid.h"
 #include "addressbook/ui/DBControls.h"
 #include "addressbook/ui/FieldsPanel.h"
@@ -9,8 +10,6 @@
 #include "common/LocaleFormat.h"
 #include "common/MessageDialog.h"
 #include "common/TextFile.h"
-#include "lang/Multilanguage.h"
-#include "lang/StatusBar.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -26,34 +25,25 @@
 
 namespace kalvendo {
 
-bool isAllGroupsEntry(const QString& caption) {
-    static const std::array<QString, 5> all = {
-        QStringLiteral("Alle Gruppen"), QStringLiteral("All groups"),
-        QStringLiteral("Tous les groupes"), QStringLiteral("Todos los grupos"),
-        QStringLiteral("Tutti i gruppi")};
-    return std::find(all.begin(), all.end(), caption) != all.end();
-}
-
 namespace {
-const QString kCaptionName = QStringLiteral("Kalvendo 2009 -   ");
-const QString kCaptionFirstName = QStringLiteral("Kalvendo 2009  -   ");
-
 // The table field each position of the search field list selects.
 constexpr std::array<const char*, 9> kSearchFields = {
     "Name", "Vorname", "Strasse", "PLZ", "Wohnort", "Telefon", "Mobil", "Email", "Definierbar"};
 } // namespace
 
-RecordController::RecordController(Parts parts, QObject* parent)
-    : QObject(parent), m_parts(std::move(parts)), m_popup(new QMenu(m_parts.window)) {
+RecordController::RecordController(const MainWindowContext& context, Widgets widgets,
+                                   QObject* parent)
+    : QObject(parent), m_ctx(context), m_w(widgets), m_popup(new QMenu(m_ctx.window)) {
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
 
-    TFieldsPanel* f = m_parts.fields;
-    connectCommand(f->edit(1), &QLineEdit::textChanged, this, [this]() { DBEdit1Change(); });
-    connectCommand(f->edit(2), &QLineEdit::textChanged, this, [this]() { DBEdit2Change(); });
+    TFieldsPanel* f = m_ctx.fields;
+    connectCommand(f->editFor(fName), &QLineEdit::textChanged, this, [this]() { DBEdit1Change(); });
+    connectCommand(f->editFor(fVorname), &QLineEdit::textChanged, this,
+                   [this]() { DBEdit2Change(); });
     connectCommand(f->DateTimePicker1(), &QDateEdit::dateChanged, this,
                    [this]() { DateTimePicker1Change(); });
 
-    TGridPanel* g = m_parts.gridPanel;
+    TGridPanel* g = m_w.gridPanel;
     connectCommand(g->button(1), &QPushButton::clicked, this, [this]() { Button1Click(); });
     connectCommand(g->button(2), &QPushButton::clicked, this, [this]() { Button2Click(); });
     connectCommand(g->button(3), &QPushButton::clicked, this, [this]() { Button3Click(); });
@@ -63,118 +53,106 @@ RecordController::RecordController(Parts parts, QObject* parent)
         guardCommand(view, [this, pos]() { DBAdvGrid1RightClickCell(pos); });
     });
 
-    if (m_parts.searchText)
-        m_parts.searchText->installEventFilter(this);
-}
-
-void RecordController::connectToolButtons(QAbstractButton* newRecord, QAbstractButton* deleteRecord,
-                                          QAbstractButton* save, QAbstractButton* search) {
-    connectCommand(newRecord, &QAbstractButton::clicked, this, [this]() { ToolButton1Click(); });
-    connectCommand(deleteRecord, &QAbstractButton::clicked, this, [this]() { ToolButton2Click(); });
-    connectCommand(save, &QAbstractButton::clicked, this, [this]() { ToolButton3Click(); });
-    connectCommand(search, &QAbstractButton::clicked, this, [this]() { ToolButton4Click(); });
-    for (QAbstractButton* b : {newRecord, deleteRecord, save, search})
-        b->setEnabled(true);
-    m_searchButton = search;
-}
-
-QString RecordController::text(const char* key) const {
-    return m_parts.lng ? m_parts.lng->GetString(QString::fromLatin1(key)) : QString();
+    if (m_w.searchText)
+        m_w.searchText->installEventFilter(this);
 }
 
 TDBAdvGrid* RecordController::grid() const {
-    return m_parts.gridPanel->grid();
+    return m_w.gridPanel->grid();
 }
 
 void RecordController::showRecordCount(qint64 count) {
-    if (m_parts.statusBar)
-        m_parts.statusBar->setPanelText(1, QString::number(count));
+    m_ctx.showStatus(StatusPanel::RecordCount, QString::number(count));
 }
 
 void RecordController::ToolButton1Click() {
     grid()->commitEdit();
-    m_parts.table->insert();
+    m_ctx.table->insert();
 }
 
 void RecordController::ToolButton2Click() {
-    if (messageDlg(text("msgdeldatarecord"), DialogKind::Confirmation, DialogButtons::YesNo,
-                   m_parts.window) != DialogResult::Yes)
+    if (messageDlg(m_ctx.text("msgdeldatarecord"), DialogKind::Confirmation, DialogButtons::YesNo,
+                   m_ctx.window) != DialogResult::Yes)
         return;
     try {
         grid()->commitEdit();
-        m_parts.table->deleteRecord();
-        showRecordCount(m_parts.table->recordCount());
+        m_ctx.table->deleteRecord();
+        showRecordCount(m_ctx.table->recordCount());
     } catch (const EDatabaseError&) {
-        messageDlg(text("msgdatabaseempty"), DialogKind::Error, DialogButtons::Ok, m_parts.window);
+        messageDlg(m_ctx.text("msgdatabaseempty"), DialogKind::Error, DialogButtons::Ok,
+                   m_ctx.window);
     }
 }
 
 void RecordController::ToolButton3Click() {
     try {
         grid()->commitEdit();
-        m_parts.table->post();
-        m_parts.table->refresh();
-        showRecordCount(m_parts.table->recordCount());
+        m_ctx.table->post();
+        m_ctx.table->refresh();
+        showRecordCount(m_ctx.table->recordCount());
     } catch (const std::exception&) {
-        messageDlg(text("msgnndata"), DialogKind::Information, DialogButtons::Ok, m_parts.window);
+        messageDlg(m_ctx.text("msgnndata"), DialogKind::Information, DialogButtons::Ok,
+                   m_ctx.window);
     }
 }
 
 void RecordController::Button1Click() {
     grid()->commitEdit();
-    m_parts.table->first();
+    m_ctx.table->first();
 }
 
 void RecordController::Button2Click() {
     grid()->commitEdit();
-    m_parts.table->next();
+    m_ctx.table->next();
 }
 
 void RecordController::Button3Click() {
     grid()->commitEdit();
-    m_parts.table->prior();
+    m_ctx.table->prior();
 }
 
 void RecordController::Button4Click() {
     grid()->commitEdit();
-    m_parts.table->last();
+    m_ctx.table->last();
 }
 
 void RecordController::DBEdit1Change() {
-    const TFieldsPanel* f = m_parts.fields;
-    m_parts.window->setWindowTitle(kCaptionName + f->edit(2)->text() + u' ' + f->edit(1)->text());
+    // The two captions differ in their blanks, as they always have.
+    const TFieldsPanel* f = m_ctx.fields;
+    m_ctx.setCaption(productName() + QStringLiteral(" -   ") + f->editFor(fVorname)->text() + u' ' +
+                     f->editFor(fName)->text());
 }
 
 void RecordController::DBEdit2Change() {
-    const TFieldsPanel* f = m_parts.fields;
-    m_parts.window->setWindowTitle(kCaptionFirstName + f->edit(2)->text() + u' ' +
-                                   f->edit(1)->text());
+    const TFieldsPanel* f = m_ctx.fields;
+    m_ctx.setCaption(productName() + QStringLiteral("  -   ") + f->editFor(fVorname)->text() +
+                     u' ' + f->editFor(fName)->text());
 }
 
 void RecordController::DateTimePicker1Change() {
-    const TFieldsPanel* f = m_parts.fields;
-    f->edit(13)->setDisplayText(formatShortDate(f->DateTimePicker1()->date()));
+    const TFieldsPanel* f = m_ctx.fields;
+    f->editFor(fGeburtstag)->setDisplayText(formatShortDate(f->DateTimePicker1()->date()));
 }
 
 void RecordController::ToolButton4Click() {
-    const QString wanted = m_parts.searchText->text();
+    const QString wanted = m_w.searchText->text();
     if (wanted.isEmpty()) {
-        messageDlg(text("sstring"), DialogKind::Warning, DialogButtons::Ok, m_parts.window);
+        messageDlg(m_ctx.text("sstring"), DialogKind::Warning, DialogButtons::Ok, m_ctx.window);
         return;
     }
-    const int pos = m_parts.searchField ? m_parts.searchField->currentIndex() : -1;
+    const int pos = m_w.searchField ? m_w.searchField->currentIndex() : -1;
     if (pos < 0 || pos >= int(kSearchFields.size()))
         return;
     grid()->commitEdit();
-    m_parts.table->locate(QString::fromLatin1(kSearchFields[size_t(pos)]), wanted,
-                          AddressTable::CaseInsensitive | AddressTable::Partial);
+    m_ctx.table->locate(QString::fromLatin1(kSearchFields[size_t(pos)]), wanted,
+                        AddressTable::CaseInsensitive | AddressTable::Partial);
 }
 
 bool RecordController::Edit1KeyPress(QKeyEvent* event) {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return false;
-    if (m_searchButton)
-        m_searchButton->click();
+    if (m_w.searchButton)
+        m_w.searchButton->click();
     else
         ToolButton4Click();
     return true;
@@ -190,9 +168,9 @@ void RecordController::DBAdvGrid1RightClickCell(const QPoint& globalPos) {
 }
 
 void RecordController::PopupMenu1Popup() {
-    QStringList lines = readTextLines(m_parts.groupFile ? m_parts.groupFile() : QString());
+    QStringList lines = readTextLines(m_ctx.paths().groups());
     lines.prepend(QStringLiteral("-"));
-    lines.prepend(text("varGroup"));
+    lines.prepend(m_ctx.text("varGroup"));
     m_popup->clear();
     for (const QString& line : lines) {
         if (line == u'-') {
@@ -211,19 +189,13 @@ void RecordController::PopupMenu1Popup() {
 
 void RecordController::MenuItemClick(QAction* item) {
     const QString caption = item->data().toString();
-    AddressTable* t = m_parts.table;
     grid()->commitEdit();
-    if (isAllGroupsEntry(caption)) {
-        t->setFiltered(false);
-    } else {
-        t->setFilter(QStringLiteral("Gruppe = [") + caption + u']');
-        t->setFiltered(true);
-    }
+    setGroupFilter(*m_ctx.table, caption); // an unusable name is reported by the guard
     showRecordCount(grid()->model()->rowCount());
 }
 
 bool RecordController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_parts.searchText) {
+    if (watched == m_w.searchText) {
         if (event->type() == QEvent::KeyPress) {
             bool taken = false;
             guardCommand(watched, [&]() { taken = Edit1KeyPress(static_cast<QKeyEvent*>(event)); });

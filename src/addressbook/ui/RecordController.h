@@ -1,10 +1,10 @@
 #pragma once
 
+#include "addressbook/ui/MainWindowContext.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-#include <functional>
 
 class QAbstractButton;
 class QAction;
@@ -17,15 +17,9 @@ class QWidget;
 
 namespace kalvendo {
 
-class AddressTable;
 class TDBAdvGrid;
 class TFieldsPanel;
 class TGridPanel;
-class TMultilanguage;
-class TStatusBar;
-
-// True for the all-groups captions of the five languages (exact comparison).
-bool isAllGroupsEntry(const QString& caption);
 
 // The commands of the main window that work on the address records: new,
 // delete, save, navigation, window caption, birthday picker, search and the
@@ -34,23 +28,15 @@ bool isAllGroupsEntry(const QString& caption);
 class RecordController : public QObject {
     Q_OBJECT
 public:
-    struct Parts {
-        QWidget* window = nullptr; // takes the caption
-        AddressTable* table = nullptr;
-        TMultilanguage* lng = nullptr;
-        TStatusBar* statusBar = nullptr; // panel 1: record count
-        TFieldsPanel* fields = nullptr;
+    // The controller's own widgets, beside the shared context.
+    struct Widgets {
         TGridPanel* gridPanel = nullptr;
-        QLineEdit* searchText = nullptr;    // Edit1
-        QComboBox* searchField = nullptr;   // ComboBox1
-        std::function<QString()> groupFile; // path of group.txt, asked at each use
+        QLineEdit* searchText = nullptr;         // Edit1
+        QComboBox* searchField = nullptr;        // ComboBox1
+        QAbstractButton* searchButton = nullptr; // ToolButton4: Enter in Edit1 clicks it
     };
 
-    explicit RecordController(Parts parts, QObject* parent = nullptr);
-
-    // Wires and enables the tool buttons of new, delete, save and search.
-    void connectToolButtons(QAbstractButton* newRecord, QAbstractButton* deleteRecord,
-                            QAbstractButton* save, QAbstractButton* search);
+    RecordController(const MainWindowContext& context, Widgets widgets, QObject* parent = nullptr);
 
     QMenu* popupMenu() const { return m_popup; }
 
@@ -76,13 +62,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QString text(const char* key) const;
     void showRecordCount(qint64 count);
     TDBAdvGrid* grid() const;
 
-    Parts m_parts;
+    MainWindowContext m_ctx;
+    Widgets m_w;
     QMenu* m_popup;
-    QPointer<QAbstractButton> m_searchButton;
 };
 
 } // namespace kalvendo

@@ -12,6 +12,7 @@
 #include "addressbook/ui/RecordController.h"
 #include "common/AppFolder.h"
 #include "common/CommandGuard.h"
+#include "common/CommandTable.h"
 #include "common/DialogRecorder.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
@@ -20,6 +21,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
@@ -61,7 +63,7 @@ struct CaughtErrors {
 
 class RecordsHost {
 public:
-    explicit RecordsHost(const AppFolder& folder) : m_folder(folder) {
+    explicit RecordsHost(const AppFolder& folder) {
         window.setObjectName(QStringLiteral("Form1"));
         table = new AddressTable(&window);
         table->setObjectName(QStringLiteral("AdsTable1"));
@@ -107,11 +109,14 @@ public:
         lng->setScript(scriptForm1());
         lng->Loaded();
 
-        controller = new RecordController(
-            {&window, table, lng, status, fields, gridPanel, edit1, combo1,
-             [this]() { return m_folder.dataFile(QStringLiteral("group.txt")); }},
-            &window);
-        controller->connectToolButtons(newButton, deleteButton, saveButton, searchButton);
+        context = {&window, table, lng, status, fields, std::make_shared<AppPaths>(folder.path())};
+        controller =
+            new RecordController(context, {gridPanel, edit1, combo1, searchButton}, &window);
+        CommandTable commands(&window);
+        commands.bind("ToolButton1", controller, &RecordController::ToolButton1Click);
+        commands.bind("ToolButton2", controller, &RecordController::ToolButton2Click);
+        commands.bind("ToolButton3", controller, &RecordController::ToolButton3Click);
+        commands.bind("ToolButton4", controller, &RecordController::ToolButton4Click);
         // As at start-up: the widgets exist before the table opens.
         table->connectFolder(folder.data());
         table->open();
@@ -132,7 +137,15 @@ public:
 
     QString caption() const { return window.windowTitle(); }
     QString panel1() const { return status->panelText(1); }
-    TDBEdit* dbEdit(int n) const { return fields->edit(n); }
+    TDBEdit* dbEdit(int n) const {
+        return window.findChild<TDBEdit*>(QStringLiteral("DBEdit%1").arg(n));
+    }
+    QLabel* label(int n) const {
+        return window.findChild<QLabel*>(QStringLiteral("Label%1").arg(n));
+    }
+    QToolButton* speedButton(int n) const {
+        return window.findChild<QToolButton*>(QStringLiteral("SpeedButton%1").arg(n));
+    }
 
     QMainWindow window;
     AddressTable* table = nullptr;
@@ -148,10 +161,8 @@ public:
     QToolButton* searchButton = nullptr;
     TMultilanguage* lng = nullptr;
     TMultilanguageSync sync;
+    MainWindowContext context;
     RecordController* controller = nullptr;
-
-private:
-    const AppFolder& m_folder;
 };
 
 // The stored records' values of one field, read from the files by a second cursor.

@@ -22,20 +22,20 @@ private Q_SLOTS:
                            "DBEdit14 DBEdit11")
                 .split(u' ');
         QStringList named;
-        QWidget* w = host.fields->edit(1);
+        QWidget* w = host.dbEdit(1);
         do {
             if (expected.contains(w->objectName()))
                 named << w->objectName();
             w = w->nextInFocusChain();
-        } while (w != host.fields->edit(1));
+        } while (w != host.dbEdit(1));
         QCOMPARE(named, expected);
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(!host.fields->speedButton(n)->isEnabled());
-        QCOMPARE(host.fields->label(8)->text(), QStringLiteral("Telefax::"));
+            QVERIFY(!host.speedButton(n)->isEnabled());
+        QCOMPARE(host.label(8)->text(), QStringLiteral("Telefax::"));
         host.sync.setLanguage(QStringLiteral("English"));
-        QCOMPARE(host.fields->label(1)->text(), QStringLiteral("Last name:"));
+        QCOMPARE(host.label(1)->text(), QStringLiteral("Last name:"));
         QCOMPARE(host.gridPanel->button(3)->text(), QStringLiteral("back"));
-        QCOMPARE(host.fields->speedButton(1)->toolTip(), QStringLiteral("Write a letter to..."));
+        QCOMPARE(host.speedButton(1)->toolTip(), QStringLiteral("Write a letter to..."));
     }
 
     void newRecordIsSaved_data() {
@@ -90,6 +90,31 @@ private Q_SLOTS:
         QCOMPARE(host.dbEdit(2)->text(), QStringLiteral("Anna"));
         QCOMPARE(host.table->fieldValue(fWohnort), QStringLiteral("Aachen-Ost"));
         QCOMPARE(host.table->fieldValue(fName), QStringLiteral("Adler"));
+    }
+
+    // What letters, links and the contact export read: the fields as shown,
+    // the edit being typed into included, before anything is saved.
+    void shownRecordHoldsUnsavedEdits() {
+        AppFolder folder;
+        Record stored = rec("Adler", "Anna", "Aachen", "Familie");
+        stored[fTsuche] = QStringLiteral("0241");
+        addFullRecords(folder, {stored});
+        RecordsHost host(folder);
+        QCOMPARE(host.fields->shownRecord(), stored);
+        QTest::keyClick(host.fields->editFor(fWohnort), Qt::Key_End);
+        QTest::keyClicks(host.fields->editFor(fWohnort), QStringLiteral("-Ost"));
+        QTest::keyClicks(host.fields->editFor(fTelefon), QStringLiteral("0241 / 1"));
+        const Record shown = host.fields->shownRecord();
+        QCOMPARE(shown[fWohnort], QStringLiteral("Aachen-Ost"));
+        QCOMPARE(shown[fTelefon], QStringLiteral("0241 / 1"));
+        QCOMPARE(shown[fGruppe], QStringLiteral("Familie"));
+        QCOMPARE(shown[fTsuche], QStringLiteral("0241")); // not shown: the record's value
+        QCOMPARE(storedValues(folder, fWohnort), QStringList(QStringLiteral("Aachen")));
+
+        // An empty table shows an empty record.
+        AppFolder empty;
+        RecordsHost none(empty);
+        QCOMPARE(none.fields->shownRecord(), Record());
     }
 
     void deleteRecord_data() {
