@@ -1,5 +1,6 @@
 #include "app/ApplicationFolder.h"
 
+#include "common/AppPaths.h"
 #include "settings/IniFile.h"
 
 #include <QDir>
@@ -55,7 +56,8 @@ bool seedApplicationFolder(const QString& appPath, const QString& defaultsDir) {
     if (fs::equivalent(from, to, same))
         return false;
     bool copied = false;
-    for (const char* sub : {"daten", "vorlagen", "help"}) {
+    for (const QString& folder : AppPaths::shippedFolders()) {
+        const fs::path sub(folder.toStdString());
         std::error_code ec;
         if (!fs::is_directory(from / sub, ec) || fs::exists(to / sub, ec))
             continue;

@@ -1,5 +1,6 @@
 #include "app/ErrorLog.h"
 
+#include "common/AppPaths.h"
 #include "common/CommandGuard.h"
 #include "common/LocaleFormat.h"
 #include "common/MessageDialog.h"
@@ -31,7 +32,7 @@ QString line(const QDateTime& when, const std::exception& error, const QString& 
 } // namespace errorlog
 
 ErrorLog::ErrorLog(QString applicationPath, TMultilanguage* mainEngine, QWidget* dialogParent)
-    : m_logPath(applicationPath + QStringLiteral("daten/log.txt")), m_engine(mainEngine),
+    : m_logPath(AppPaths(applicationPath).errorLog()), m_engine(mainEngine),
       m_dialogParent(dialogParent) {}
 
 void ErrorLog::AppException(QObject* sender, const std::exception& error) const {

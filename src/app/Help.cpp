@@ -1,5 +1,6 @@
 #include "app/Help.h"
 
+#include "common/AppPaths.h"
 #include "common/Launcher.h"
 #include "common/TextFile.h"
 
@@ -15,7 +16,7 @@ QString supportMailAddress() {
 }
 
 QUrl helpFileUrl(const QString& applicationPath) {
-    return QUrl::fromLocalFile(applicationPath + QStringLiteral("help/index.html"));
+    return QUrl::fromLocalFile(AppPaths(applicationPath).helpIndex());
 }
 
 void openHelp(const QString& applicationPath) {
@@ -41,7 +42,7 @@ QUrl errorLogMailUrl(const QStringList& logLines) {
 }
 
 void mailErrorLog(const QString& applicationPath) {
-    const QStringList lines = readTextLines(applicationPath + QStringLiteral("daten/log.txt"));
+    const QStringList lines = readTextLines(AppPaths(applicationPath).errorLog());
     openExternal(errorLogMailUrl(lines));
 }
 

@@ -1,5 +1,7 @@
 #include "app/TForm5.h"
 
+#include "common/AppPaths.h"
+
 #include "common/Launcher.h"
 #include "lang/Multilanguage.h"
 
@@ -103,7 +105,7 @@ TForm5::TForm5(TMultilanguage* mainEngine, QWidget* parent)
     Image1->setPixmap(programLogo());
 
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setText(QStringLiteral("Kalvendo 2009"));
+    Label1->setText(productName());
     QFont title(QStringLiteral("Verdana"), 16);
     title.setBold(true);
     Label1->setFont(title);

@@ -2,7 +2,7 @@
 
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
-#include "common/Exception.h"
+#include "common/AppPaths.h"
 #include "common/LocaleFormat.h"
 #include "common/TextFile.h"
 #include "settings/IniFile.h"
@@ -25,17 +25,9 @@ QString callNotice(const QDateTime& when, const QString& who, const QString& cal
 }
 
 void appendCallLog(const QString& folder, const QString& line) {
-    // The folder is used as stored; a trailing separator only doubles it.
-    const QString path = folder + QStringLiteral("/isdnlog.txt");
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw EInOutError(QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2")
-                              .arg(QDir::toNativeSeparators(path), f.errorString()));
     // One line per call, whoever built the line.
-    const QByteArray data = withoutControlChars(line).toUtf8() + "\r\n";
-    if (f.write(data) != data.size() || !f.flush())
-        throw EInOutError(QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2")
-                              .arg(QDir::toNativeSeparators(path), f.errorString()));
+    appendTextLine(AppPaths::callLog(folder), withoutControlChars(line),
+                   QStringLiteral("Das Anrufprotokoll %1 kann nicht geschrieben werden: %2"));
 }
 
 IncomingCall::IncomingCall(AddressTable& table, QString abIniPath, CallNoticeTexts texts,

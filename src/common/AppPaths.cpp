@@ -59,6 +59,10 @@ QString AppPaths::helpIndex() const {
     return helpFile(QStringLiteral("index.html"));
 }
 
+QString AppPaths::callLog(const QString& folder) {
+    return folder + QStringLiteral("/isdnlog.txt");
+}
+
 QStringList AppPaths::shippedFolders() {
     return {QStringLiteral("daten"), QStringLiteral("vorlagen"), QStringLiteral("help")};
 }

@@ -39,6 +39,10 @@ public:
     QString helpFile(const QString& name) const; // help/<name>
     QString helpIndex() const;                   // help/index.html
 
+    // The call log in the folder the settings name (used as stored: a final
+    // separator only doubles, which the file system ignores).
+    static QString callLog(const QString& folder); // <folder>/isdnlog.txt
+
     // The folders an installation ships and a new application folder is seeded with.
     static QStringList shippedFolders();
 

@@ -3,6 +3,7 @@
 #include "common/Exception.h"
 #include "common/SaveFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 
@@ -116,15 +117,21 @@ void writeTextLines(const QString& path, const QStringList& lines) {
     writeFileAtomically(path, data);
 }
 
-void appendTextLine(const QString& path, const QString& line) {
+void appendTextLine(const QString& path, const QString& line, const QString& failure) {
+    // Appending cannot go through a replacing save: the line is written in
+    // place and flushed, and a short write is reported.
     QFile f(path);
+    const auto fail = [&]() {
+        const QString text = failure.isEmpty()
+                                 ? QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
+                                 : failure;
+        return EInOutError(text.arg(QDir::toNativeSeparators(path), f.errorString()));
+    };
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
-                              .arg(path, f.errorString()));
+        throw fail();
     const QByteArray data = line.toUtf8() + "\r\n";
     if (f.write(data) != data.size() || !f.flush())
-        throw EInOutError(QStringLiteral("Datei %1 kann nicht geschrieben werden: %2")
-                              .arg(path, f.errorString()));
+        throw fail();
 }
 
 } // namespace kalvendo

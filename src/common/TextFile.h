@@ -35,7 +35,9 @@ QStringList readTextLines(const QString& path);
 // replaces the target only when complete. Throws EInOutError on failure.
 void writeTextLines(const QString& path, const QStringList& lines);
 
-// Appends one line followed by CRLF. Throws EInOutError on failure.
-void appendTextLine(const QString& path, const QString& line);
+// Appends one line followed by CRLF; a missing file is created. Throws
+// EInOutError on failure, with `failure` as its message (%1 the file, %2 the
+// reason) when given.
+void appendTextLine(const QString& path, const QString& line, const QString& failure = {});
 
 } // namespace kalvendo

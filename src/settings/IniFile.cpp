@@ -128,11 +128,7 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const Location loc = locate(lines, section, key);
     // A value is one line: a line break in it (text pasted into an edit) would
     // start lines of its own in the file, even keys and sections.
-    QString line = value;
-    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    line.replace(u'\r', u' ');
-    line.replace(u'\n', u' ');
-    const QString entry = key + u'=' + line;
+    const QString entry = key + u'=' + withoutControlChars(value);
     if (loc.keyLine >= 0) {
         lines[loc.keyLine] = entry;
     } else if (loc.sectionLine >= 0) {

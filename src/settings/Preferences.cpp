@@ -40,14 +40,6 @@ void writePref(IniFile& ini, const PrefKey& key, bool value) {
     ini.writeBool(key.sectionName(), key.keyName(), value);
 }
 
-QString preferencesPath(const QString& applicationPath) {
-    return applicationPath + QStringLiteral("daten/ab.ini");
-}
-
-QString groupFilePath(const QString& applicationPath) {
-    return applicationPath + QStringLiteral("daten/group.txt");
-}
-
 namespace {
 
 using D = DialogPreferences;

@@ -230,10 +230,6 @@ inline bool letterWantsBankLine(int stored) {
     return stored == 1;
 }
 
-// Paths below the application folder (which ends in '/').
-QString preferencesPath(const QString& applicationPath); // daten/ab.ini
-QString groupFilePath(const QString& applicationPath);   // daten/group.txt
-
 // Everything the settings dialog keeps in ab.ini, read with its defaults.
 struct DialogPreferences {
     QString language;

@@ -1,6 +1,7 @@
 #include "settings/TForm2.h"
 
 #include "capi/CapiInfo.h"
+#include "common/AppPaths.h"
 #include "common/CommandGuard.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
@@ -292,7 +293,7 @@ void TForm2::buildPages() {
 }
 
 QString TForm2::groupFile() const {
-    return groupFilePath(m_host.applicationPath());
+    return AppPaths(m_host.applicationPath()).groups();
 }
 
 QString TForm2::caption(int pageButton) const {
@@ -300,8 +301,8 @@ QString TForm2::caption(int pageButton) const {
 }
 
 void TForm2::FormCreate() {
-    const QString app = m_host.applicationPath();
-    const IniFile ab(preferencesPath(app));
+    const AppPaths paths(m_host.applicationPath());
+    const IniFile ab(paths.preferences());
 
     ReadOEMANSI();
 
@@ -343,7 +344,7 @@ void TForm2::FormCreate() {
         AdvDirectoryEdit2->setEnabled(false);
     }
 
-    AdvDirectoryEdit2->setText(p.isdnpath.isEmpty() ? app + QStringLiteral("daten") : p.isdnpath);
+    AdvDirectoryEdit2->setText(p.isdnpath.isEmpty() ? paths.defaultCallLogFolder() : p.isdnpath);
 
     QStringList groups;
     try {
@@ -442,7 +443,7 @@ void TForm2::fillDisplayedGroups(const QStringList& groups) {
     ComboBox2->addItems(groups);
     ComboBox2->addItem(all);
     const QString group =
-        readPref(IniFile(preferencesPath(m_host.applicationPath())), prefs::dialog::group);
+        readPref(IniFile(AppPaths(m_host.applicationPath()).preferences()), prefs::dialog::group);
     if (group.isEmpty() || group == all)
         ComboBox2->setCurrentIndex(ComboBox2->count() - 1);
     else
@@ -518,7 +519,7 @@ void TForm2::FormClose() {
     p.isdncp = CheckBox5->isChecked();
     p.isdnpath = AdvDirectoryEdit2->text();
 
-    IniFile ab(preferencesPath(m_host.applicationPath()));
+    IniFile ab(AppPaths(m_host.applicationPath()).preferences());
     p.write(ab);
 
     if (!m_groupsLoaded)
