@@ -10,14 +10,12 @@ endfunction()
 # kalvendo_test(NAME SOURCES ... [LINK ...] [ENV ...] [WRAPPER command ...])
 # One QtTest binary, run offscreen by CTest with a pinned locale; WRAPPER runs
 # it through another program (such as dbus-run-session --).
+# It includes the shared fixtures as "testsupport/X.h".
 function(kalvendo_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINK;ENV;WRAPPER" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LINK} kalvendo_warnings)
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    target_compile_definitions(${name} PRIVATE
-        KALVENDO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
-        KALVENDO_DEFAULTS="${PROJECT_SOURCE_DIR}/resources/defaults")
+    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LINK} kalvendo_testsupport
+        kalvendo_warnings)
     add_test(NAME ${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)

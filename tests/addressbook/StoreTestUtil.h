@@ -6,6 +6,7 @@
 #include "addressbook/AddressStore.h"
 #include "addressbook/Collation.h"
 #include "addressbook/Fields.h"
+#include "testsupport/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,16 +34,6 @@ inline Record person(const QString& name, const QString& vorname = QString(),
     r[fGruppe] = gruppe;
     r[fWohnort] = wohnort;
     return r;
-}
-
-inline QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // A temporary data folder holding a new empty table.

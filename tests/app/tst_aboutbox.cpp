@@ -3,11 +3,11 @@
 #include "app/TForm1.h"
 #include "app/TForm5.h"
 #include "app/Windows.h"
-#include "common/AppFolder.h"
-#include "common/DialogRecorder.h"
 #include "common/Launcher.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
+#include "testsupport/AppFolder.h"
+#include "testsupport/DialogRecorder.h"
 
 #include <QAction>
 #include <QEnterEvent>

@@ -1,13 +1,14 @@
 #include "app/ErrorLog.h"
 #include "app/Help.h"
 #include "common/CommandGuard.h"
-#include "common/DialogRecorder.h"
 #include "common/Exception.h"
 #include "common/Launcher.h"
 #include "common/LocaleFormat.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
 #include "settings/IniFile.h"
+#include "testsupport/DialogRecorder.h"
+#include "testsupport/Files.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -23,23 +24,12 @@ using namespace kalvendo::test;
 
 namespace {
 
-QByteArray get(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 // An application folder with a log that already holds one line, and the main
 // window's engine in German.
 struct Fixture {
     Fixture() {
         QVERIFY(QDir().mkpath(app() + QStringLiteral("daten")));
-        put(log(), kOldLine);
+        putFile(log(), kOldLine);
         root.setObjectName(QStringLiteral("Form1"));
         engine = new TMultilanguage(&root, QStringLiteral("lng"));
         engine->setScript(scriptForm1());
@@ -56,7 +46,7 @@ struct Fixture {
     // The lines appended after the old one, split into their five fields.
     QList<QStringList> newLines() const {
         QList<QStringList> out;
-        QByteArray bytes = get(log());
+        QByteArray bytes = readBytes(log());
         if (!bytes.startsWith(kOldLine))
             return out;
         bytes.remove(0, kOldLine.size());
@@ -169,7 +159,7 @@ private Q_SLOTS:
         // The error is shown once, and nothing else: the program goes on.
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown.at(0).text.endsWith(QStringLiteral("kaputt")));
-        const QByteArray log = get(f.log());
+        const QByteArray log = readBytes(f.log());
         QCOMPARE(log.endsWith("   kaputt   EInOutError   Form1\r\n"), logged);
         QCOMPARE(log.count("\r\n"), logged ? 1 : 0);
     }
@@ -198,10 +188,10 @@ private Q_SLOTS:
 
     void mailedLog() {
         Fixture f;
-        put(f.log(), "01.02.2009   10:00:00   a & b = c?   EInOutError   Form1\r\n"
-                     "02.02.2009   11:00:00   50% #1 +x   EDatabaseError   Edit1\r\n"
-                     "03.02.2009   12:00:00   \xc3\x9c"
-                     "ber   Exception   \r\n");
+        putFile(f.log(), "01.02.2009   10:00:00   a & b = c?   EInOutError   Form1\r\n"
+                         "02.02.2009   11:00:00   50% #1 +x   EDatabaseError   Edit1\r\n"
+                         "03.02.2009   12:00:00   \xc3\x9c"
+                         "ber   Exception   \r\n");
         QList<QUrl> opened;
         setExternalOpener([&](const QUrl& url) {
             opened << url;
@@ -221,7 +211,7 @@ private Q_SLOTS:
         QCOMPARE(query.queryItemValue(QStringLiteral("Subject")),
                  QStringLiteral("Fehlerprotokoll"));
         QCOMPARE(query.queryItemValue(QStringLiteral("BODY"), QUrl::FullyDecoded),
-                 QString::fromUtf8(get(f.log())));
+                 QString::fromUtf8(readBytes(f.log())));
         // Nothing of the log stands unescaped in the link.
         const QByteArray encoded = url.toEncoded();
         QVERIFY(!encoded.contains(' ') && !encoded.contains('\r') && !encoded.contains('#'));
@@ -255,7 +245,7 @@ private Q_SLOTS:
         QVERIFY(!opened);
         QCOMPARE(dialogs.shown.size(), 1);
         // The handler's own line now starts a new log.
-        QVERIFY(get(f.log()).endsWith("   EInOutError   Errorlogsenden1\r\n"));
+        QVERIFY(readBytes(f.log()).endsWith("   EInOutError   Errorlogsenden1\r\n"));
     }
 };
 

@@ -5,10 +5,11 @@
 #include "app/Program.h"
 #include "app/TForm1.h"
 #include "capi/CapiSimFixture.h"
-#include "common/AppFolder.h"
-#include "common/DialogRecorder.h"
 #include "lang/StatusBar.h"
 #include "settings/IniFile.h"
+#include "testsupport/AppFolder.h"
+#include "testsupport/DialogRecorder.h"
+#include "testsupport/ProgramFixture.h"
 
 #include <QTest>
 
@@ -24,7 +25,7 @@ class TestIncomingCall : public QObject {
         AppFolder folder;
         QTemporaryDir logDir;
         CapiSimControl sim;
-        std::optional<ProgramWindows> windows;
+        std::optional<ProgramFixture> program;
         TForm1* main = nullptr;
 
         explicit Program(const QByteArray& extraPrefs = {}) {
@@ -33,24 +34,13 @@ class TestIncomingCall : public QObject {
                                                    "isdnpath=" +
                                                        logDir.path().toUtf8() + "\r\n" +
                                                        extraPrefs);
-            AddressStore store;
-            store.open(folder.data());
-            auto person = [](const char* name, const char* first, const char* tsuche,
-                             const char* hsuche) {
-                Record r;
-                r[fName] = QString::fromUtf8(name);
-                r[fVorname] = QString::fromUtf8(first);
-                r[fTsuche] = QString::fromUtf8(tsuche);
-                r[fHsuche] = QString::fromUtf8(hsuche);
-                return r;
-            };
-            store.insertRecords(std::vector<Record>{person("Adler", "Anna", "0301234567", ""),
-                                                    person("Berg", "Bernd", "", "0171999"),
-                                                    person("Zeller", "Zora", "0301234567", "")});
-            store.close();
-            windows.emplace(createWindows(QString(), folder.path()));
-            main = windows->form1.get();
-            main->show();
+            insertRecords(
+                folder.data(),
+                {record({{fName, "Adler"}, {fVorname, "Anna"}, {fTsuche, "0301234567"}}),
+                 record({{fName, "Berg"}, {fVorname, "Bernd"}, {fHsuche, "0171999"}}),
+                 record({{fName, "Zeller"}, {fVorname, "Zora"}, {fTsuche, "0301234567"}})});
+            program.emplace(folder, false);
+            main = program->main;
         }
         // Offers a national call and waits until the notice is shown.
         QString call(const QString& digits, int typeOfNumber = 0x21) {
@@ -68,10 +58,7 @@ class TestIncomingCall : public QObject {
                 .readString(QStringLiteral("preferences"), QString::fromLatin1(key),
                             QStringLiteral("<none>"));
         }
-        QByteArray log() const {
-            QFile f(logDir.filePath(QStringLiteral("isdnlog.txt")));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }
+        QByteArray log() const { return readBytes(logDir.filePath(QStringLiteral("isdnlog.txt"))); }
     };
 
 private Q_SLOTS:

@@ -6,10 +6,11 @@
 #include "addressbook/ui/FieldsPanel.h"
 #include "app/Program.h"
 #include "app/TForm1.h"
-#include "common/AppFolder.h"
-#include "common/DialogRecorder.h"
 #include "lang/StatusBar.h"
 #include "settings/IniFile.h"
+#include "testsupport/AppFolder.h"
+#include "testsupport/DialogRecorder.h"
+#include "testsupport/ProgramFixture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,31 +29,7 @@ using namespace kalvendo::test;
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-    struct Program {
-        AppFolder& folder;
-        std::optional<ProgramWindows> windows;
-        TForm1* main = nullptr;
-
-        explicit Program(AppFolder& f) : folder(f) {
-            windows.emplace(createWindows(QString(), folder.path()));
-            main = windows->form1.get();
-            main->show();
-            QVERIFY(QTest::qWaitForWindowExposed(main));
-        }
-        ~Program() {
-            if (main)
-                main->close();
-        }
-        TDBEdit* edit(int n) const {
-            return main->findChild<TDBEdit*>(QStringLiteral("DBEdit%1").arg(n));
-        }
-        QString stored(int field) const {
-            AddressTable t;
-            t.connectFolder(folder.data());
-            t.open();
-            return t.fieldValue(field);
-        }
-    };
+    using Program = ProgramFixture;
 
     static void prefs(AppFolder& folder, const QByteArray& lines) {
         folder.write(QStringLiteral("ab.ini"), "[preferences]\r\nlanguage=German\r\n" + lines);

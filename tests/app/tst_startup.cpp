@@ -1,8 +1,8 @@
 #include "addressbook/AddressTable.h"
 #include "app/TForm1.h"
-#include "common/AppFolder.h"
-#include "common/DialogRecorder.h"
 #include "lang/StatusBar.h"
+#include "testsupport/AppFolder.h"
+#include "testsupport/DialogRecorder.h"
 
 #include <QLabel>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "addressbook/AddressTable.h"
 #include "callerid/CallNotice.h"
 #include "callerid/PhoneNumber.h"
-#include "common/AppFolder.h"
 #include "common/TextFile.h"
 #include "settings/IniFile.h"
+#include "testsupport/AppFolder.h"
 
 #include <QTest>
 

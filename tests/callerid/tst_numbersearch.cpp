@@ -1,6 +1,7 @@
 #include "callerid/ui/TForm3.h"
 #include "common/Launcher.h"
 #include "lang/Multilanguage.h"
+#include "testsupport/Files.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace kalvendo;
+using namespace kalvendo::test;
 
 class TestNumberSearch : public QObject {
     Q_OBJECT
@@ -18,9 +20,7 @@ class TestNumberSearch : public QObject {
 
     QString abIni(const QByteArray& content) {
         const QString path = m_dir.filePath(QStringLiteral("ab.ini"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(content);
+        writeBytes(path, content);
         return path;
     }
     static QLineEdit* edit(TForm3& w, const char* name) {

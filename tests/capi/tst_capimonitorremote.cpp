@@ -1,7 +1,7 @@
 // TCapiMonitor on the real libcapi20.so.3, pointed at the fake remote CAPI
 // server on 127.0.0.1 through a temporary HOME/.capi20rc.
 
-#include "FakeRemoteCapi.h"
+#include "testsupport/FakeRemoteCapi.h"
 
 #include "capi/Capi.h"
 #include "capi/CapiBinding.h"
@@ -61,15 +61,7 @@ private:
 };
 
 void TestCapiMonitorRemote::initTestCase() {
-    QVERIFY(m_home.isValid());
-    QVERIFY(m_server.start());
-    QVERIFY(m_server.writeConfiguration(m_home.path()));
-    qputenv("HOME", QFile::encodeName(m_home.path()));
-    qunsetenv("KALVENDO_CAPI_LIBRARY");
-    LoadCapi();
-    if (CapiState() == CapiStateFileNotFound) {
-        QSKIP("libcapi20.so.3 is not installed (Debian package libcapi20-3)");
-    }
+    KALVENDO_START_FAKE_REMOTE_CAPI(m_server, m_home);
     QCOMPARE(CapiState(), CapiStateInstalled);
 }
 

@@ -1,19 +1,14 @@
-#include "common/FullDisk.h"
 #include "common/SaveFile.h"
 #include "common/TextFile.h"
+#include "testsupport/Files.h"
+#include "testsupport/FullDisk.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace kalvendo;
-
-namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
+using namespace kalvendo::test;
 
 class TestSaveFile : public QObject {
     Q_OBJECT
@@ -23,7 +18,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("a.txt"));
         writeFileAtomically(path, "old");
         writeFileAtomically(path, "new");
-        QCOMPARE(readAll(path), QByteArray("new"));
+        QCOMPARE(readBytes(path), QByteArray("new"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
@@ -35,7 +30,7 @@ private Q_SLOTS:
             SaveFile f(path);
             f.write("half");
         }
-        QCOMPARE(readAll(path), QByteArray("old"));
+        QCOMPARE(readBytes(path), QByteArray("old"));
     }
 
     void missingFolderRefusedWithItsText() {
@@ -64,10 +59,10 @@ private Q_SLOTS:
             QSKIP("cannot mount a tmpfs here (needs root); full-disk case not run");
         const QString path = disk.file(QStringLiteral("group.txt"));
         writeTextLines(path, {QStringLiteral("Familie"), QStringLiteral("Freunde")});
-        const QByteArray before = readAll(path);
+        const QByteArray before = readBytes(path);
         disk.fill();
         QVERIFY_THROWS_EXCEPTION(EWriteError, writeTextLines(path, {QString(size, u'g')}));
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(readBytes(path), before);
     }
 };
 

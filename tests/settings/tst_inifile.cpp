@@ -1,27 +1,19 @@
-#include "common/FullDisk.h"
 #include "settings/IniFile.h"
+#include "testsupport/Files.h"
+#include "testsupport/FullDisk.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace kalvendo;
+using namespace kalvendo::test;
 
 class TestIniFile : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
-
-    static void put(const QString& p, const QByteArray& bytes) {
-        QFile f(p);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray get(const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
 private Q_SLOTS:
     void readInteger_data() {
@@ -39,15 +31,15 @@ private Q_SLOTS:
     void readInteger() {
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
-        put(path("int.ini"), "[export]\r\nformat=" + value + "\r\n");
+        putFile(path("int.ini"), "[export]\r\nformat=" + value + "\r\n");
         QCOMPARE(IniFile(path("int.ini"))
                      .readInteger(QStringLiteral("export"), QStringLiteral("format"), 99),
                  expected);
     }
 
     void readsIgnoreCaseAndFallBackToDefaults() {
-        put(path("a.ini"), "; comment\r\n[Preferences]\r\nISDN = 2\r\nlanguage=English\r\n"
-                           "[user]\r\nname=Müller\r\n");
+        putFile(path("a.ini"), "; comment\r\n[Preferences]\r\nISDN = 2\r\nlanguage=English\r\n"
+                               "[user]\r\nname=Müller\r\n");
         const IniFile ini(path("a.ini"));
         QVERIFY(ini.readBool(QStringLiteral("preferences"), QStringLiteral("isdn"), false));
         QCOMPARE(ini.readString(QStringLiteral("PREFERENCES"), QStringLiteral("Language"), {}),
@@ -64,7 +56,7 @@ private Q_SLOTS:
     }
 
     void longValuesAreCut() {
-        put(path("long.ini"), "[s]\r\nk=" + QByteArray(3000, 'x') + "\r\n");
+        putFile(path("long.ini"), "[s]\r\nk=" + QByteArray(3000, 'x') + "\r\n");
         QCOMPARE(IniFile(path("long.ini"))
                      .readString(QStringLiteral("s"), QStringLiteral("k"), {})
                      .size(),
@@ -72,7 +64,7 @@ private Q_SLOTS:
     }
 
     void legacyFileReadAsWindows1252() {
-        put(path("legacy.ini"), "[user]\r\ncity=M\xfcnchen \x80\r\n");
+        putFile(path("legacy.ini"), "[user]\r\ncity=M\xfcnchen \x80\r\n");
         QCOMPARE(IniFile(path("legacy.ini"))
                      .readString(QStringLiteral("user"), QStringLiteral("city"), {}),
                  QStringLiteral("München €"));
@@ -92,14 +84,14 @@ private Q_SLOTS:
     }
 
     void writesReplaceInPlaceAndAppendAtSectionEnd() {
-        put(path("w.ini"),
-            "[preferences]\r\nlanguage=German\r\ngroup=x\r\n\r\n[user]\r\nname=A\r\n");
+        putFile(path("w.ini"),
+                "[preferences]\r\nlanguage=German\r\ngroup=x\r\n\r\n[user]\r\nname=A\r\n");
         IniFile ini(path("w.ini"));
         ini.writeString(QStringLiteral("Preferences"), QStringLiteral("GROUP"),
                         QStringLiteral("y"));
         ini.writeBool(QStringLiteral("preferences"), QStringLiteral("isdn"), false);
         ini.writeInteger(QStringLiteral("export"), QStringLiteral("format"), 2);
-        QCOMPARE(get(path("w.ini")),
+        QCOMPARE(readBytes(path("w.ini")),
                  QByteArray("[preferences]\r\nlanguage=German\r\nGROUP=y\r\nisdn=0\r\n\r\n"
                             "[user]\r\nname=A\r\n\r\n[export]\r\nformat=2\r\n"));
     }
@@ -111,24 +103,24 @@ private Q_SLOTS:
         ini.writeString(QStringLiteral("user"), QStringLiteral("name"), QString());
         ini.writeString(QStringLiteral("preferences"), QStringLiteral("dbpath"), QString());
         ini.writeBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true);
-        QCOMPARE(get(path("new.ini")),
+        QCOMPARE(readBytes(path("new.ini")),
                  QByteArray("[preferences]\r\nlanguage=German\r\ndbpath=\r\nisdn=1\r\n\r\n"
                             "[user]\r\nname=\r\n"));
     }
 
     void lineBreaksInAValueStayInItsLine() {
-        put(path("lb.ini"), "[letter]\r\nadresses=x\r\n[preferences]\r\nisdn=0\r\n");
+        putFile(path("lb.ini"), "[letter]\r\nadresses=x\r\n[preferences]\r\nisdn=0\r\n");
         IniFile ini(path("lb.ini"));
         ini.writeString(QStringLiteral("letter"), QStringLiteral("adresses"),
                         QStringLiteral("Liebe\r\n[preferences]\nisdn=1\r"));
-        QCOMPARE(get(path("lb.ini")),
+        QCOMPARE(readBytes(path("lb.ini")),
                  QByteArray("[letter]\r\nadresses=Liebe [preferences] isdn=1 \r\n"
                             "[preferences]\r\nisdn=0\r\n"));
         QVERIFY(!ini.readBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true));
     }
 
     void refusedWriteRaisesAndKeepsFile() {
-        put(path("ro.ini"), "[preferences]\r\ngroup=x\r\n");
+        putFile(path("ro.ini"), "[preferences]\r\ngroup=x\r\n");
         QFile::setPermissions(path("ro.ini"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         IniFile ro(path("ro.ini"));
         try {
@@ -139,7 +131,7 @@ private Q_SLOTS:
                      QStringLiteral("In %1 kann nicht geschrieben werden").arg(path("ro.ini")));
             QCOMPARE(QString::fromLatin1(e.className()), QStringLiteral("EIniFileException"));
         }
-        QCOMPARE(get(path("ro.ini")), QByteArray("[preferences]\r\ngroup=x\r\n"));
+        QCOMPARE(readBytes(path("ro.ini")), QByteArray("[preferences]\r\ngroup=x\r\n"));
 
         IniFile noFolder(path("missing/ab.ini"));
         QVERIFY_THROWS_EXCEPTION(
@@ -154,13 +146,13 @@ private Q_SLOTS:
         QByteArray content = "[preferences]\r\n";
         for (int i = 0; i < 200; ++i)
             content += "key" + QByteArray::number(i) + "=value\r\n";
-        put(file, content);
+        putFile(file, content);
         disk.fill();
         IniFile ini(file);
         QVERIFY_THROWS_EXCEPTION(EIniFileException,
                                  ini.writeString(QStringLiteral("preferences"),
                                                  QStringLiteral("key0"), QString(8000, u'v')));
-        QCOMPARE(get(file), content);
+        QCOMPARE(readBytes(file), content);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "common/Exception.h"
 #include "settings/IniFile.h"
 #include "settings/Preferences.h"
+#include "testsupport/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,19 +9,9 @@
 #include <QTest>
 
 using namespace kalvendo;
+using namespace kalvendo::test;
 
 namespace {
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray get(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Every dialog key set to a value of its own, so that a key written under the
 // wrong name or from the wrong field shows in the file.
@@ -115,7 +106,7 @@ class TestPreferences : public QObject {
 private Q_SLOTS:
     // The same key reads differently at different readers.
     void missingIsdnKeysReadPerReader() {
-        put(path("noisdn.ini"), "[preferences]\r\nlanguage=German\r\n");
+        putFile(path("noisdn.ini"), "[preferences]\r\nlanguage=German\r\n");
         const IniFile ab(path("noisdn.ini"));
         QVERIFY(readPref(ab, prefs::startup::isdn));
         QVERIFY(readPref(ab, prefs::callNotice::isdnlog));
@@ -143,7 +134,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(bool, dialogTicked);
         QFETCH(bool, bankLine);
-        put(path("bank.ini"), "[letter]\r\n" + line + "\r\n");
+        putFile(path("bank.ini"), "[letter]\r\n" + line + "\r\n");
         const IniFile ab(path("bank.ini"));
         QCOMPARE(DialogPreferences::read(ab).letterBank, dialogTicked);
         QCOMPARE(letterWantsBankLine(readPref(ab, prefs::letter::bank)), bankLine);
@@ -154,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(path("fresh")));
         IniFile ab(p);
         sample().write(ab);
-        QCOMPARE(get(p), kSampleLayout);
+        QCOMPARE(readBytes(p), kSampleLayout);
         QVERIFY(sameValues(DialogPreferences::read(ab), sample()));
     }
 
@@ -162,24 +153,24 @@ private Q_SLOTS:
     // file, including lines the program cannot read, stays.
     void dialogWriteKeepsOtherLines() {
         const QString p = path("kept.ini");
-        put(p, "; installed defaults\r\n"
-               "[search]\r\n"
-               "number=https://example.org/?n=%variable:name%\r\n"
-               "\r\n"
-               "[PREFERENCES]\r\n"
-               "searchbox=3\r\n"
-               "Language = German\r\n"
-               "garbage line without equals\r\n"
-               "isdn=abc\r\n"
-               "\r\n"
-               "[unknown\r\n"
-               "x=y\r\n");
+        putFile(p, "; installed defaults\r\n"
+                   "[search]\r\n"
+                   "number=https://example.org/?n=%variable:name%\r\n"
+                   "\r\n"
+                   "[PREFERENCES]\r\n"
+                   "searchbox=3\r\n"
+                   "Language = German\r\n"
+                   "garbage line without equals\r\n"
+                   "isdn=abc\r\n"
+                   "\r\n"
+                   "[unknown\r\n"
+                   "x=y\r\n");
         IniFile ab(p);
         const DialogPreferences before = DialogPreferences::read(ab);
         QCOMPARE(before.language, QStringLiteral("German"));
         QVERIFY(!before.isdn); // not a number: the dialog's default
         sample().write(ab);
-        const QByteArray out = get(p);
+        const QByteArray out = readBytes(p);
         QVERIFY(out.startsWith("; installed defaults\r\n"
                                "[search]\r\n"
                                "number=https://example.org/?n=%variable:name%\r\n"
@@ -200,11 +191,11 @@ private Q_SLOTS:
     void refusedWriteStopsAtTheFirstKey() {
         QVERIFY(QDir().mkpath(path("ro")));
         const QString p = path("ro/ab.ini");
-        put(p, "[preferences]\r\nlanguage=German\r\n");
+        putFile(p, "[preferences]\r\nlanguage=German\r\n");
         QFile::setPermissions(p, QFileDevice::ReadOwner);
         IniFile ab(p);
         QVERIFY_THROWS_EXCEPTION(EIniFileException, sample().write(ab));
-        QCOMPARE(get(p), QByteArray("[preferences]\r\nlanguage=German\r\n"));
+        QCOMPARE(readBytes(p), QByteArray("[preferences]\r\nlanguage=German\r\n"));
         QCOMPARE(QDir(path("ro")).entryList(QDir::Files), QStringList{QStringLiteral("ab.ini")});
     }
 
@@ -232,7 +223,7 @@ private Q_SLOTS:
     void readGroupFile() {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, groups);
-        put(path("group.txt"), bytes);
+        putFile(path("group.txt"), bytes);
         QCOMPARE(kalvendo::readGroupFile(path("group.txt")), groups);
     }
 
@@ -240,7 +231,7 @@ private Q_SLOTS:
         const QString p = path("written.txt");
         writeGroupFile(
             p, {QStringLiteral("Zuletzt"), QStringLiteral("Äpfel"), QStringLiteral("Äpfel")});
-        QCOMPARE(get(p), QByteArray("Zuletzt\r\n\xc3\x84pfel\r\n\xc3\x84pfel\r\n"));
+        QCOMPARE(readBytes(p), QByteArray("Zuletzt\r\n\xc3\x84pfel\r\n\xc3\x84pfel\r\n"));
 
         QCOMPARE(kalvendo::readGroupFile(path("nothing-here.txt")), QStringList());
         // Present but unreadable must not pass for an empty list.
@@ -269,7 +260,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, ansi);
         QFETCH(QString, oem);
-        put(path("adslocal.cfg"), bytes);
+        putFile(path("adslocal.cfg"), bytes);
         const AdsCharSets sets = readAdsCharSets(path("adslocal.cfg"));
         QCOMPARE(sets.ansi, ansi);
         QCOMPARE(sets.oem, oem);

@@ -8,6 +8,7 @@
 #include "settings/IniFile.h"
 #include "settings/SettingsHost.h"
 #include "settings/TForm2.h"
+#include "testsupport/Files.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,19 +26,9 @@
 #include <memory>
 
 using namespace kalvendo;
+using namespace kalvendo::test;
 
 namespace {
-
-QByteArray get(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // The main window as the dialog sees it: its search-field list, its group
 // field list and its language engine (created first, as in the program).
@@ -46,7 +37,7 @@ public:
     explicit Host(bool driverUsable) {
         QVERIFY(QDir().mkpath(data()));
         QVERIFY(QDir().mkpath(exeFolder()));
-        put(data() + QStringLiteral("/group.txt"), "Familie\r\nFreunde\r\nArbeit\r\n");
+        putFile(data() + QStringLiteral("/group.txt"), "Familie\r\nFreunde\r\nArbeit\r\n");
         main.setObjectName(QStringLiteral("Form1"));
         search = new QComboBox(&main);
         search->setObjectName(QStringLiteral("ComboBox1"));
@@ -147,13 +138,13 @@ private Q_SLOTS:
         auto dialog = open(host);
         showAndClose(*dialog);
         const QByteArray app = host.applicationPath().toUtf8();
-        QCOMPARE(get(host.file("ab.ini")),
+        QCOMPARE(readBytes(host.file("ab.ini")),
                  "[preferences]\r\nlanguage=\r\ndbpath=\r\ngroup=\r\noffice=0\r\ndefinably=\r\n"
                  "isdn=0\r\nisdnlog=0\r\nisdncp=0\r\nisdnpath=" +
                      app + "daten\r\n\r\n" + userSection() +
                      "\r\n[letter]\r\nadresses=\r\ngreetings=\r\nbank=0\r\ncountry=0\r\n\r\n"
                      "[export]\r\nformat=0\r\nprint=0\r\n\r\n[pdf]\r\ntitle=\r\nauthor=\r\n");
-        QCOMPARE(get(host.file("group.txt")), QByteArray("Familie\r\nFreunde\r\nArbeit\r\n"));
+        QCOMPARE(readBytes(host.file("group.txt")), QByteArray("Familie\r\nFreunde\r\nArbeit\r\n"));
         QCOMPARE(host.reloads, 1);
         QCOMPARE(m_errors, QStringList());
     }
@@ -176,15 +167,16 @@ private Q_SLOTS:
                 l.replace(l.indexOf('='), 1, " = ");
             spaced += l + (line.endsWith('\r') ? "\n" : "");
         }
-        put(host.file("ab.ini"), spaced);
-        put(host.file("group.txt"), "Familie\nGr\xfcne\nArbeit");
+        putFile(host.file("ab.ini"), spaced);
+        putFile(host.file("group.txt"), "Familie\nGr\xfcne\nArbeit");
 
         auto dialog = open(host);
         QCOMPARE(child<QComboBox>(*dialog, "ComboBox2")->currentText(), QStringLiteral("Grüne"));
         QCOMPARE(child<QLineEdit>(*dialog, "Edit1")->text(), QStringLiteral("Müller"));
         showAndClose(*dialog);
-        QCOMPARE(get(host.file("ab.ini")), canonical);
-        QCOMPARE(get(host.file("group.txt")), QByteArray("Familie\r\nGr\xc3\xbcne\r\nArbeit\r\n"));
+        QCOMPARE(readBytes(host.file("ab.ini")), canonical);
+        QCOMPARE(readBytes(host.file("group.txt")),
+                 QByteArray("Familie\r\nGr\xc3\xbcne\r\nArbeit\r\n"));
         QCOMPARE(host.groups->count(), 3);
         QCOMPARE(m_errors, QStringList());
     }
@@ -216,7 +208,7 @@ private Q_SLOTS:
         QFETCH(QString, enabled);
         QFETCH(QString, written);
         Host host(driver);
-        put(host.file("ab.ini"), "[preferences]\r\n" + stored);
+        putFile(host.file("ab.ini"), "[preferences]\r\n" + stored);
         auto dialog = open(host);
         QCheckBox* boxes[3] = {child<QCheckBox>(*dialog, "CheckBox3"),
                                child<QCheckBox>(*dialog, "CheckBox4"),
@@ -247,7 +239,7 @@ private Q_SLOTS:
     // The user's clicks follow the same rules as the loading.
     void isdnBoxClicks() {
         Host host(true);
-        put(host.file("ab.ini"), "[preferences]\r\nisdn=1\r\nisdnlog=1\r\nisdncp=1\r\n");
+        putFile(host.file("ab.ini"), "[preferences]\r\nisdn=1\r\nisdnlog=1\r\nisdncp=1\r\n");
         auto dialog = open(host);
         auto* isdn = child<QCheckBox>(*dialog, "CheckBox3");
         auto* log = child<QCheckBox>(*dialog, "CheckBox4");
@@ -283,11 +275,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, written);
         Host host(true);
-        put(host.file("ab.ini"), file);
+        putFile(host.file("ab.ini"), file);
         auto dialog = open(host);
         showAndClose(*dialog);
-        QVERIFY2(get(host.file("ab.ini")).contains(QByteArray("\n" + written)),
-                 get(host.file("ab.ini")).constData());
+        QVERIFY2(readBytes(host.file("ab.ini")).contains(QByteArray("\n" + written)),
+                 readBytes(host.file("ab.ini")).constData());
     }
 
     void typedListText_data() {
@@ -301,13 +293,13 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, format);
         Host host(true);
-        put(host.file("ab.ini"), "[export]\r\nformat=1\r\n");
+        putFile(host.file("ab.ini"), "[export]\r\nformat=1\r\n");
         auto dialog = open(host);
         auto* box = child<QComboBox>(*dialog, "ComboBox4");
         QCOMPARE(box->currentIndex(), 1);
         box->setEditText(text);
         showAndClose(*dialog);
-        QVERIFY(get(host.file("ab.ini"))
+        QVERIFY(readBytes(host.file("ab.ini"))
                     .contains(QByteArray("format=" + QByteArray::number(format) + "\r\n")));
     }
 
@@ -333,16 +325,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, group);
         QFETCH(QString, shown);
         Host host(true);
-        put(host.file("ab.ini"),
-            "[preferences]\r\nlanguage=" + language + "\r\ngroup=" + group + "\r\n");
+        putFile(host.file("ab.ini"),
+                "[preferences]\r\nlanguage=" + language + "\r\ngroup=" + group + "\r\n");
         auto dialog = open(host);
         auto* box = child<QComboBox>(*dialog, "ComboBox2");
         QCOMPARE(box->count(), 4);
         QCOMPARE(box->currentText(), shown);
         QCOMPARE(box->currentIndex() < 0, shown.isEmpty());
         showAndClose(*dialog);
-        QVERIFY(
-            get(host.file("ab.ini")).contains(QByteArray("\ngroup=" + shown.toUtf8() + "\r\n")));
+        QVERIFY(readBytes(host.file("ab.ini"))
+                    .contains(QByteArray("\ngroup=" + shown.toUtf8() + "\r\n")));
     }
 
     void startupLanguage_data() {
@@ -375,7 +367,7 @@ private Q_SLOTS:
         QFETCH(QStringList, mainLanguages);
         QFETCH(QString, firstSearchField);
         Host host(true);
-        put(host.file("ab.ini"), "[preferences]\r\n" + stored);
+        putFile(host.file("ab.ini"), "[preferences]\r\n" + stored);
         auto dialog = open(host);
         QCOMPARE(host.mainLanguages, mainLanguages);
         auto* list = child<QComboBox>(*dialog, "ComboBox1");
@@ -385,14 +377,14 @@ private Q_SLOTS:
         QCOMPARE(host.engine->GetString(QStringLiteral("errormsg")).isEmpty(), listed.isEmpty());
         QCOMPARE(host.search->itemText(0), firstSearchField);
         showAndClose(*dialog);
-        QVERIFY(
-            get(host.file("ab.ini")).contains(QByteArray("language=" + listed.toUtf8() + "\r\n")));
+        QVERIFY(readBytes(host.file("ab.ini"))
+                    .contains(QByteArray("language=" + listed.toUtf8() + "\r\n")));
         QCOMPARE(m_errors, QStringList());
     }
 
     void switchingLanguageKeepsChoices() {
         Host host(true);
-        put(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\n[export]\r\nprint=2\r\n");
+        putFile(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\n[export]\r\nprint=2\r\n");
         auto dialog = open(host);
         host.search->setCurrentIndex(3);
         auto* reports = child<QComboBox>(*dialog, "ComboBox5");
@@ -408,13 +400,13 @@ private Q_SLOTS:
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Préférences - Programme"));
         QCOMPARE(child<QComboBox>(*dialog, "ComboBox1")->currentText(), QStringLiteral("French"));
         showAndClose(*dialog);
-        QVERIFY(get(host.file("ab.ini")).contains("language=French\r\n"));
-        QVERIFY(get(host.file("ab.ini")).contains("print=2\r\n"));
+        QVERIFY(readBytes(host.file("ab.ini")).contains("language=French\r\n"));
+        QVERIFY(readBytes(host.file("ab.ini")).contains("print=2\r\n"));
     }
 
     void pageSwitching() {
         Host host(true);
-        put(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\ngroup=Freunde\r\n");
+        putFile(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\ngroup=Freunde\r\n");
         auto dialog = open(host);
         dialog->show();
         const char* pages[4] = {"GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"};
@@ -434,8 +426,8 @@ private Q_SLOTS:
         // again, replacing a choice that was not stored.
         auto* shown = child<QComboBox>(*dialog, "ComboBox2");
         shown->setEditText(QStringLiteral("getippt"));
-        put(host.file("group.txt"), "Neu\r\nFreunde\r\n");
-        put(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\ngroup=neu\r\n");
+        putFile(host.file("group.txt"), "Neu\r\nFreunde\r\n");
+        putFile(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\ngroup=neu\r\n");
         child<QToolButton>(*dialog, "SpeedButton2")->click();
         QCOMPARE(shown->count(), 3);
         QCOMPARE(shown->currentText(), QStringLiteral("Neu"));
@@ -477,12 +469,12 @@ private Q_SLOTS:
         list->setCurrentRow(0);
         remove->click();
         // Only the close stores the list.
-        QCOMPARE(get(host.file("group.txt")), QByteArray("Familie\r\nFreunde\r\nArbeit\r\n"));
+        QCOMPARE(readBytes(host.file("group.txt")), QByteArray("Familie\r\nFreunde\r\nArbeit\r\n"));
         QCOMPARE(host.reloads, 0);
 
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(get(host.file("group.txt")),
+        QCOMPARE(readBytes(host.file("group.txt")),
                  QByteArray("Freunde\r\nArbeit\r\n Verein \r\n Verein \r\n"));
         QCOMPARE(host.reloads, 1);
         QCOMPARE(host.groups->itemText(2), QStringLiteral(" Verein "));
@@ -500,13 +492,13 @@ private Q_SLOTS:
         QCOMPARE(ab.readString(QStringLiteral("letter"), QStringLiteral("adresses"), {}),
                  QStringLiteral("Hallo [export] format=3"));
         QCOMPARE(ab.readInteger(QStringLiteral("export"), QStringLiteral("format"), -9), 0);
-        QVERIFY(get(host.file("group.txt")).endsWith("Arbeit\r\nNeue Gruppe\r\n"));
+        QVERIFY(readBytes(host.file("group.txt")).endsWith("Arbeit\r\nNeue Gruppe\r\n"));
     }
 
     void refusedWriteIsReportedAndNothingElseIsDone() {
         Host host(true);
         const QByteArray before = "[preferences]\r\nlanguage=German\r\n";
-        put(host.file("ab.ini"), before);
+        putFile(host.file("ab.ini"), before);
         QFile::setPermissions(host.file("ab.ini"), QFileDevice::ReadOwner);
         auto dialog = open(host);
         dialog->show();
@@ -516,26 +508,26 @@ private Q_SLOTS:
         QCOMPARE(m_errors,
                  QStringList{QStringLiteral("EIniFileException: In ") + host.file("ab.ini") +
                              QStringLiteral(" kann nicht geschrieben werden")});
-        QCOMPARE(get(host.file("ab.ini")), before);
-        QCOMPARE(get(host.file("group.txt")), QByteArray("Familie\r\nFreunde\r\nArbeit\r\n"));
+        QCOMPARE(readBytes(host.file("ab.ini")), before);
+        QCOMPARE(readBytes(host.file("group.txt")), QByteArray("Familie\r\nFreunde\r\nArbeit\r\n"));
         QCOMPARE(host.reloads, 0);
         // The values stay in the dialog; the next close stores them.
         QFile::setPermissions(host.file("ab.ini"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         showAndClose(*dialog);
         QCOMPARE(m_errors.size(), 1);
-        QVERIFY(get(host.file("group.txt")).endsWith("Neu\r\n"));
+        QVERIFY(readBytes(host.file("group.txt")).endsWith("Neu\r\n"));
         QCOMPARE(host.reloads, 1);
     }
 
     void badSideFiles() {
         Host host(true);
-        put(host.file("ab.ini"),
-            "\xff\xfe garbage\r\n[preferences\r\nlanguage=English\r\n=\r\nno equals\r\n"
-            "[user]\r\nname\r\nname==x\r\n");
+        putFile(host.file("ab.ini"),
+                "\xff\xfe garbage\r\n[preferences\r\nlanguage=English\r\n=\r\nno equals\r\n"
+                "[user]\r\nname\r\nname==x\r\n");
         QFile::remove(host.file("group.txt"));
-        put(host.exeFolder() + QStringLiteral("/adslocal.cfg"),
-            "[SETTINGS]\r\nANSI_CHAR_SET=GERMAN\r\nOEM_CHAR_SET=GERMAN850\r\n");
+        putFile(host.exeFolder() + QStringLiteral("/adslocal.cfg"),
+                "[SETTINGS]\r\nANSI_CHAR_SET=GERMAN\r\nOEM_CHAR_SET=GERMAN850\r\n");
         auto dialog = open(host);
         QCOMPARE(m_errors, QStringList());
         QCOMPARE(child<QComboBox>(*dialog, "ComboBox1")->currentText(), QStringLiteral("English"));
@@ -544,7 +536,7 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(*dialog, "Label25")->text(), QStringLiteral("GERMAN850"));
         QCOMPARE(child<QListWidget>(*dialog, "ListBox1")->count(), 0);
         showAndClose(*dialog);
-        const QByteArray out = get(host.file("ab.ini"));
+        const QByteArray out = readBytes(host.file("ab.ini"));
         // A legacy file is written back as UTF-8, with every line it had.
         QVERIFY(out.startsWith("\xc3\xbf\xc3\xbe garbage\r\n[preferences\r\nlanguage=English\r\n"
                                "=\r\nno equals\r\ndbpath=\r\n"));
@@ -563,14 +555,14 @@ private Q_SLOTS:
         QVERIFY(m_errors.at(0).startsWith(QStringLiteral("EInOutError: ")));
         showAndClose(*second);
         QVERIFY(QFileInfo(other.file("group.txt")).isDir());
-        QVERIFY(get(other.file("ab.ini")).contains("isdnpath="));
+        QVERIFY(readBytes(other.file("ab.ini")).contains("isdnpath="));
     }
 
     // Unknown lines of the dialog's script are skipped; the list follows the
     // sections of the new script.
     void scriptWithGarbageLines() {
         Host host(true);
-        put(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\n");
+        putFile(host.file("ab.ini"), "[preferences]\r\nlanguage=German\r\n");
         auto dialog = open(host);
         dialog->engine()->setScript(
             {QStringLiteral("[German]"), QStringLiteral("Label1.Caption = 'Nachname:'"),
@@ -609,7 +601,7 @@ private Q_SLOTS:
         folder->browseButton()->click();
         QCOMPARE(folder->text(), QStringLiteral("/srv/sicherung"));
         showAndClose(*dialog);
-        QVERIFY(get(host.file("ab.ini")).contains("dbpath=/srv/sicherung\r\n"));
+        QVERIFY(readBytes(host.file("ab.ini")).contains("dbpath=/srv/sicherung\r\n"));
     }
 };
 

@@ -10,14 +10,15 @@
 #include "addressbook/ui/DBControls.h"
 #include "addressbook/ui/FieldsPanel.h"
 #include "addressbook/ui/RecordController.h"
-#include "common/AppFolder.h"
 #include "common/CommandGuard.h"
 #include "common/CommandTable.h"
-#include "common/DialogRecorder.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
 #include "lang/StatusBar.h"
+#include "testsupport/AppFolder.h"
+#include "testsupport/DialogRecorder.h"
+#include "testsupport/Records.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -32,34 +33,6 @@
 #include <memory>
 
 namespace kalvendo::test {
-
-// Records with more fields than AppFolder::addRecords offers.
-inline void addFullRecords(const AppFolder& folder, const std::vector<Record>& records) {
-    AddressStore store;
-    store.open(folder.data());
-    store.insertRecords(records);
-}
-
-inline Record rec(const char* name, const char* first = "", const char* town = "",
-                  const char* group = "", const char* birthday = "") {
-    Record r;
-    r[fName] = QString::fromUtf8(name);
-    r[fVorname] = QString::fromUtf8(first);
-    r[fWohnort] = QString::fromUtf8(town);
-    r[fGruppe] = QString::fromUtf8(group);
-    r[fGeburtstag] = QString::fromUtf8(birthday);
-    return r;
-}
-
-// Errors that reached the application-wide handler, by class name.
-struct CaughtErrors {
-    CaughtErrors() {
-        setApplicationExceptionHandler(
-            [this](QObject*, const std::exception& e) { classes << exceptionClassName(e); });
-    }
-    ~CaughtErrors() { setApplicationExceptionHandler({}); }
-    QStringList classes;
-};
 
 class RecordsHost {
 public:
@@ -164,17 +137,5 @@ public:
     MainWindowContext context;
     RecordController* controller = nullptr;
 };
-
-// The stored records' values of one field, read from the files by a second cursor.
-inline QStringList storedValues(const AppFolder& folder, int field) {
-    AddressStore store;
-    store.open(folder.data());
-    OrderList order;
-    store.loadOrder(0, FilterExpression(), order);
-    QStringList out;
-    for (int i = 0; i < order.size(); ++i)
-        out << store.readRecord(order.idAt(i)).value()[size_t(field)];
-    return out;
-}
 
 } // namespace kalvendo::test

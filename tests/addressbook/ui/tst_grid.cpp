@@ -57,7 +57,7 @@ class TestGrid : public QObject {
 private Q_SLOTS:
     void modelFollowsEveryChange() {
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         QAbstractItemModelTester tester(host.grid->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -88,7 +88,7 @@ private Q_SLOTS:
     // order, with the current record under the cursor.
     void randomOperationsKeepGridConsistent() {
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         host.show();
         AddressTable* t = host.table;
@@ -147,8 +147,8 @@ private Q_SLOTS:
                 rng.bounded(2) ? t->next() : t->prior();
             }
             QStringList expected;
-            const QStringList storedNames = storedValues(folder, fName);
-            const QStringList storedGroups = storedValues(folder, fGruppe);
+            const QStringList storedNames = storedValuesIn(folder.data(), fName);
+            const QStringList storedGroups = storedValuesIn(folder.data(), fGruppe);
             for (int i = 0; i < storedNames.size(); ++i)
                 if (!t->isFiltered() ||
                     t->filter() == QStringLiteral("Gruppe = [") + storedGroups[i] + u']')
@@ -200,7 +200,7 @@ private Q_SLOTS:
 
     void sortableHeaders() {
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         host.show();
         QAbstractItemModel* m = host.grid->model();
@@ -225,7 +225,7 @@ private Q_SLOTS:
     void otherHeadersDoNothing() {
         QFETCH(int, col);
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         host.show();
         clickHeader(host.grid, col);
@@ -236,7 +236,7 @@ private Q_SLOTS:
 
     void dataCellClickMakesRowCurrent() {
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         host.show();
         TDBAdvGrid* g = host.grid;
@@ -244,7 +244,8 @@ private Q_SLOTS:
         const QRect cell = g->visualRect(g->model()->index(2, 1));
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Christ"));
-        QCOMPARE(storedValues(folder, fLand).first(), QStringLiteral("DE")); // saved by the move
+        QCOMPARE(storedValuesIn(folder.data(), fLand).first(),
+                 QStringLiteral("DE")); // saved by the move
         QCOMPARE(host.table->indexName(), QStringLiteral("NAME"));
         // The keyboard moves the record too.
         QTest::keyClick(g, Qt::Key_Down);
@@ -256,21 +257,21 @@ private Q_SLOTS:
 
     void headerClickSavesChangedRecordFirst() {
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         host.show();
         QTest::keyClick(host.dbEdit(6), Qt::Key_End);
         QTest::keyClicks(host.dbEdit(6), QStringLiteral("-Ost"));
         clickHeader(host.grid, 6);
         QCOMPARE(host.table->state(), AddressTable::State::Browse);
-        QVERIFY(storedValues(folder, fWohnort).contains(QStringLiteral("Zwickau-Ost")));
+        QVERIFY(storedValuesIn(folder.data(), fWohnort).contains(QStringLiteral("Zwickau-Ost")));
         QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Adler"));
         QCOMPARE(host.grid->currentIndex().row(), 3);
     }
 
     void inPlaceEditGoesToTable() {
         AppFolder folder;
-        addFullRecords(folder, towns());
+        insertRecords(folder.data(), towns());
         RecordsHost host(folder);
         host.show();
         TDBAdvGrid* g = host.grid;
@@ -287,7 +288,7 @@ private Q_SLOTS:
         clickHeader(g, 6);
         QCOMPARE(host.dbEdit(6)->text(), QStringLiteral("Aalen"));
         QCOMPARE(column(g->model(), 6), names({"Aalen", "Bonn", "München", "Zwickau"}));
-        QVERIFY(storedValues(folder, fWohnort).contains(QStringLiteral("Aalen")));
+        QVERIFY(storedValuesIn(folder.data(), fWohnort).contains(QStringLiteral("Aalen")));
     }
 
     void columnWidthsPersist() {
@@ -331,7 +332,7 @@ private Q_SLOTS:
         AppFolder folder;
         Record r = rec("Kurz");
         r[fStrasse] = QStringLiteral("Hauptstraße am langen Ende der Stadt");
-        addFullRecords(folder, {r});
+        insertRecords(folder.data(), {r});
         RecordsHost host(folder);
         const QAbstractItemModel* m = host.grid->model();
         QCOMPARE(host.grid->cellHint(m->index(0, 3)), r[fStrasse]);
@@ -373,7 +374,7 @@ private Q_SLOTS:
         Record r = rec("Adler");
         r[fEmail] = QStringLiteral("anna@example.org");
         r[fHomepage] = QStringLiteral("www.example.org");
-        addFullRecords(folder, {r});
+        insertRecords(folder.data(), {r});
         RecordsHost host(folder);
         Probe probe;
         for (int c : {1, 12, 13}) {

@@ -46,7 +46,7 @@ private Q_SLOTS:
     void newRecordIsSaved() {
         QFETCH(QString, saveBy);
         AppFolder folder;
-        addFullRecords(folder, {rec("Adler", "Anna"), rec("Berg", "Bernd")});
+        insertRecords(folder.data(), {rec("Adler", "Anna"), rec("Berg", "Bernd")});
         RecordsHost host(folder);
         DialogRecorder dialogs;
         QTest::mouseClick(host.newButton, Qt::LeftButton);
@@ -59,7 +59,7 @@ private Q_SLOTS:
         QVERIFY(dialogs.shown.isEmpty());
         QCOMPARE(host.table->state(), AddressTable::State::Browse);
         QCOMPARE(host.table->recordCount(), 3);
-        QCOMPARE(storedValues(folder, fName),
+        QCOMPARE(storedValuesIn(folder.data(), fName),
                  QStringList(
                      {QStringLiteral("Adler"), QStringLiteral("Berg"), QStringLiteral("Zander")}));
         if (saveBy == QStringLiteral("ToolButton3"))
@@ -80,7 +80,7 @@ private Q_SLOTS:
 
     void typingChangesOnlyThatField() {
         AppFolder folder;
-        addFullRecords(folder, {rec("Adler", "Anna", "Aachen")});
+        insertRecords(folder.data(), {rec("Adler", "Anna", "Aachen")});
         RecordsHost host(folder);
         QTest::keyClick(host.dbEdit(6), Qt::Key_End);
         QTest::keyClicks(host.dbEdit(6), QStringLiteral("-Ost"));
@@ -98,7 +98,7 @@ private Q_SLOTS:
         AppFolder folder;
         Record stored = rec("Adler", "Anna", "Aachen", "Familie");
         stored[fTsuche] = QStringLiteral("0241");
-        addFullRecords(folder, {stored});
+        insertRecords(folder.data(), {stored});
         RecordsHost host(folder);
         QCOMPARE(host.fields->shownRecord(), stored);
         QTest::keyClick(host.fields->editFor(fWohnort), Qt::Key_End);
@@ -109,7 +109,7 @@ private Q_SLOTS:
         QCOMPARE(shown[fTelefon], QStringLiteral("0241 / 1"));
         QCOMPARE(shown[fGruppe], QStringLiteral("Familie"));
         QCOMPARE(shown[fTsuche], QStringLiteral("0241")); // not shown: the record's value
-        QCOMPARE(storedValues(folder, fWohnort), QStringList(QStringLiteral("Aachen")));
+        QCOMPARE(storedValuesIn(folder.data(), fWohnort), QStringList(QStringLiteral("Aachen")));
 
         // An empty table shows an empty record.
         AppFolder empty;
@@ -135,7 +135,7 @@ private Q_SLOTS:
         AppFolder folder;
         std::vector<Record> rs = {rec("Adler"), rec("Berg")};
         rs.resize(size_t(records));
-        addFullRecords(folder, rs);
+        insertRecords(folder.data(), rs);
         RecordsHost host(folder);
         DialogRecorder dialogs;
         dialogs.answerNext(yes ? DialogResult::Yes : DialogResult::No);
@@ -159,7 +159,7 @@ private Q_SLOTS:
 
     void saveWithNothingToSave() {
         AppFolder folder;
-        addFullRecords(folder, {rec("Adler")});
+        insertRecords(folder.data(), {rec("Adler")});
         RecordsHost host(folder);
         DialogRecorder dialogs;
         QTest::mouseClick(host.saveButton, Qt::LeftButton);
@@ -173,7 +173,7 @@ private Q_SLOTS:
 
     void captionFollowsFields() {
         AppFolder folder;
-        addFullRecords(folder, {rec("Müller", "Hans"), rec("")});
+        insertRecords(folder.data(), {rec("Müller", "Hans"), rec("")});
         RecordsHost host(folder);
         QCOMPARE(host.dbEdit(1)->text(), QString()); // the nameless record comes first
         QTest::mouseClick(host.gridPanel->button(4), Qt::LeftButton);
@@ -200,7 +200,7 @@ private Q_SLOTS:
     void datePicker() {
         QFETCH(bool, newRecord);
         AppFolder folder;
-        addFullRecords(folder, {rec("Adler", "Anna", "", "", "01.02.1960")});
+        insertRecords(folder.data(), {rec("Adler", "Anna", "", "", "01.02.1960")});
         RecordsHost host(folder);
         QDateEdit* picker = host.fields->DateTimePicker1();
         QCOMPARE(picker->date(), QDate::currentDate());
@@ -221,13 +221,14 @@ private Q_SLOTS:
         QTest::mouseClick(host.saveButton, Qt::LeftButton);
         if (newRecord) {
             QVERIFY(dialogs.shown.isEmpty());
-            QCOMPARE(storedValues(folder, fGeburtstag),
+            QCOMPARE(storedValuesIn(folder.data(), fGeburtstag),
                      QStringList({QStringLiteral("01.02.1960"), QStringLiteral("07.05.1971")}));
         } else {
             QCOMPARE(dialogs.shown.size(), 1);
             QCOMPARE(dialogs.shown.at(0).text,
                      QStringLiteral("Keine neuen Daten zum Speichern vorhanden!"));
-            QCOMPARE(storedValues(folder, fGeburtstag), QStringList(QStringLiteral("01.02.1960")));
+            QCOMPARE(storedValuesIn(folder.data(), fGeburtstag),
+                     QStringList(QStringLiteral("01.02.1960")));
             // Typing now changes the record as stored, not the shown date.
             QTest::keyClicks(host.dbEdit(7), QStringLiteral("D"));
             QCOMPARE(host.dbEdit(13)->text(), QStringLiteral("01.02.1960"));
@@ -257,7 +258,7 @@ private Q_SLOTS:
     void groupListWritesGroup() {
         AppFolder folder;
         folder.write(QStringLiteral("group.txt"), "Arbeit\r\nFamilie\r\n");
-        addFullRecords(folder, {rec("Adler", "", "", "Familie"), rec("Berg", "", "", "Alt")});
+        insertRecords(folder.data(), {rec("Adler", "", "", "Familie"), rec("Berg", "", "", "Alt")});
         RecordsHost host(folder);
         TDBComboBox* groups = host.fields->DBComboBox1();
         groups->setItems(readTextLines(folder.dataFile(QStringLiteral("group.txt"))));
@@ -270,13 +271,13 @@ private Q_SLOTS:
         QTest::mouseClick(host.gridPanel->button(2), Qt::LeftButton);
         QCOMPARE(host.dbEdit(1)->text(), QStringLiteral("Berg"));
         QCOMPARE(groups->currentIndex(), -1);
-        QCOMPARE(storedValues(folder, fGruppe),
+        QCOMPARE(storedValuesIn(folder.data(), fGruppe),
                  QStringList({QStringLiteral("Arbeit"), QStringLiteral("Alt")}));
     }
 
     void navigationButtons() {
         AppFolder folder;
-        addFullRecords(folder, {rec("Cäsar"), rec("Adler"), rec("Berg")});
+        insertRecords(folder.data(), {rec("Cäsar"), rec("Adler"), rec("Berg")});
         RecordsHost host(folder);
         auto click = [&](int n) {
             QTest::mouseClick(host.gridPanel->button(n), Qt::LeftButton);
@@ -297,7 +298,7 @@ private Q_SLOTS:
 
     void phoneFieldsReportLeaving() {
         AppFolder folder;
-        addFullRecords(folder, {rec("Adler")});
+        insertRecords(folder.data(), {rec("Adler")});
         RecordsHost host(folder);
         host.show();
         host.window.activateWindow();

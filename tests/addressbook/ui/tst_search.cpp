@@ -80,7 +80,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, found);
         AppFolder folder;
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         DialogRecorder dialogs;
         QTest::mouseClick(host.gridPanel->button(4), Qt::LeftButton); // Zander
@@ -91,7 +91,7 @@ private Q_SLOTS:
 
     void enterInSearchFieldSearches() {
         AppFolder folder;
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         host.combo1->setCurrentIndex(0);
         QSignalSpy returns(host.edit1, &QLineEdit::returnPressed);
@@ -104,7 +104,7 @@ private Q_SLOTS:
 
     void leavingSearchFieldClearsGridMarks() {
         AppFolder folder;
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         QAbstractItemModel* m = host.grid->model();
         host.grid->selectionModel()->select(QItemSelection(m->index(0, 1), m->index(2, 3)),
@@ -116,7 +116,7 @@ private Q_SLOTS:
 
     void emptyTextOrNoFieldChosen() {
         AppFolder folder;
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         DialogRecorder dialogs;
         search(host, 0, QString());
@@ -143,7 +143,7 @@ private Q_SLOTS:
     void anySearchTextIsSafe() {
         QFETCH(QString, text);
         AppFolder folder;
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         DialogRecorder dialogs;
         CaughtErrors errors;
@@ -178,7 +178,7 @@ private Q_SLOTS:
     void groupFilterNarrowsEverything() {
         AppFolder folder;
         folder.write(QStringLiteral("group.txt"), "Familie\r\nArbeit\r\nHaus & Hof\r\n");
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         DialogRecorder dialogs;
         const QByteArray preferences = folder.read(QStringLiteral("ab.ini"));
@@ -216,7 +216,7 @@ private Q_SLOTS:
         QFETCH(QString, caption);
         AppFolder folder;
         folder.write(QStringLiteral("group.txt"), "Familie\r\nAll groups\r\n");
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         host.sync.setLanguage(language);
         choose(host, QStringLiteral("Familie"));
@@ -230,7 +230,7 @@ private Q_SLOTS:
     void unusableGroupNameChangesNothing() {
         AppFolder folder;
         folder.write(QStringLiteral("group.txt"), "Familie\r\nA]B\r\n");
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         choose(host, QStringLiteral("Familie"));
         CaughtErrors errors;
@@ -253,7 +253,7 @@ private Q_SLOTS:
 
     void rightClickAnywhereOpensMenu() {
         AppFolder folder;
-        addFullRecords(folder, people());
+        insertRecords(folder.data(), people());
         RecordsHost host(folder);
         host.show();
         QSignalSpy clicks(host.grid, &TDBAdvGrid::RightClickCell);

@@ -16,6 +16,7 @@
 // dropApplication. Everything is thread-safe; the server runs its own thread.
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QString>
 
@@ -111,3 +112,18 @@ private:
     std::vector<unsigned> m_registrations;
     int m_releases = 0;
 };
+
+// For initTestCase: starts `server`, points the real libcapi20 at it through
+// a fresh HOME (`home`, a QTemporaryDir) and loads the library; skips the test
+// when libcapi20 is not installed. Needs capi/CapiBinding.h.
+#define KALVENDO_START_FAKE_REMOTE_CAPI(server, home)                                              \
+    do {                                                                                           \
+        QVERIFY((home).isValid());                                                                 \
+        QVERIFY((server).start());                                                                 \
+        QVERIFY((server).writeConfiguration((home).path()));                                       \
+        qputenv("HOME", QFile::encodeName((home).path()));                                         \
+        qunsetenv("KALVENDO_CAPI_LIBRARY");                                                        \
+        kalvendo::LoadCapi();                                                                      \
+        if (kalvendo::CapiState() == kalvendo::CapiStateFileNotFound)                              \
+            QSKIP("libcapi20.so.3 is not installed (Debian package libcapi20-3)");                 \
+    } while (false)

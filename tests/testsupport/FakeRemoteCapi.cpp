@@ -1,4 +1,4 @@
-#include "FakeRemoteCapi.h"
+#include "testsupport/FakeRemoteCapi.h"
 
 #include <QDir>
 #include <QFile>

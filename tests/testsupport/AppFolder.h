@@ -1,7 +1,7 @@
 #pragma once
 
-#include "addressbook/AddressStore.h"
-#include "addressbook/Fields.h"
+#include "testsupport/Files.h"
+#include "testsupport/Records.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,15 +31,9 @@ public:
     QString dataFile(const QString& name) const { return data() + u'/' + name; }
 
     void write(const QString& name, const QByteArray& bytes) const {
-        QFile f(dataFile(name));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            QFAIL("cannot write fixture file");
-        f.write(bytes);
+        putFile(dataFile(name), bytes);
     }
-    QByteArray read(const QString& name) const {
-        QFile f(dataFile(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray read(const QString& name) const { return readBytes(dataFile(name)); }
 
     struct Person {
         const char* name;
@@ -48,25 +42,16 @@ public:
     };
     // Adds records straight to the table files (before the program opens them).
     void addRecords(std::initializer_list<Person> people) const {
-        AddressStore store;
-        store.open(data());
-        for (const Person& p : people) {
-            Record r;
-            r[fName] = QString::fromUtf8(p.name);
-            r[fVorname] = QString::fromUtf8(p.firstName);
-            r[fGruppe] = QString::fromUtf8(p.group);
-            store.insertRecord(r);
-        }
+        std::vector<Record> records;
+        for (const Person& p : people)
+            records.push_back(
+                record({{fName, p.name}, {fVorname, p.firstName}, {fGruppe, p.group}}));
+        insertRecords(data(), records);
     }
 
     // Adds one record with the given fields set, the rest empty.
     void addRecord(std::initializer_list<std::pair<int, const char*>> fields) const {
-        Record r;
-        for (const auto& [pos, value] : fields)
-            r[size_t(pos)] = QString::fromUtf8(value);
-        AddressStore store;
-        store.open(data());
-        store.insertRecord(r);
+        insertRecords(data(), {record(fields)});
     }
 
 private:
