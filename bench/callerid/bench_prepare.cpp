@@ -7,7 +7,7 @@
 #include "addressbook/AddressStore.h"
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
-#include "callerid/PhoneNumber.h"
+#include "addressbook/PreparedNumber.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/ApplicationFolder.h"
 
 #include "common/AppPaths.h"
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,11 +4,12 @@
 #include "app/Help.h"
 #include "app/TForm1.h"
 #include "app/Windows.h"
+#include "capi/CapiInfo.h"
 #include "common/AppPaths.h"
 #include "common/CommandGuard.h"
 #include "common/TextFile.h"
 #include "settings/Preferences.h"
-#include "settings/SettingsHost.h"
+#include "settings/ui/SettingsHost.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -41,7 +42,12 @@ public:
 
     QString applicationPath() const override { return m_form1.applicationPath(); }
     QComboBox* searchFieldList() const override { return m_form1.searchFieldList(); }
-    TCapiInfo* capiInfo() const override { return m_form1.capiInfo(); }
+    IsdnStatus isdnStatus() const override {
+        TCapiInfo* info = m_form1.capiInfo();
+        if (info == nullptr || info->Error != 0)
+            return {false, info ? info->ErrorString : QString()};
+        return {true, info->VersionText()};
+    }
     void reloadGroupList() override {
         m_form1.fieldsPanel()->setGroups(readTextLines(m_form1.paths().groups()));
     }

@@ -11,12 +11,12 @@
 #include "callerid/ui/CallerIdController.h"
 #include "capi/CapiInfo.h"
 #include "common/CommandGuard.h"
+#include "common/IniFile.h"
 #include "common/MessageDialog.h"
+#include "common/StatusBar.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
-#include "lang/StatusBar.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QAction>

@@ -6,7 +6,7 @@
 #include "addressbook/ui/AddressGrid.h"
 #include "addressbook/ui/FieldsPanel.h"
 #include "common/CommandTable.h"
-#include "lang/StatusBar.h"
+#include "common/StatusBar.h"
 
 #include <QAction>
 #include <QComboBox>

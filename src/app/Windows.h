@@ -2,7 +2,7 @@
 
 #include "app/TForm5.h"
 #include "callerid/ui/TForm3.h"
-#include "settings/TForm2.h"
+#include "settings/ui/TForm2.h"
 
 #include <QDialog>
 

@@ -3,9 +3,9 @@
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
 #include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "common/LocaleFormat.h"
 #include "common/TextFile.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QDir>

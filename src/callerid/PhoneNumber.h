@@ -1,24 +1,12 @@
 #pragma once
 
-#include <QString>
-
-#include <functional>
+#include <QChar>
 
 namespace kalvendo {
 
-class AddressTable;
-
-// The prepared form of a telephone number that incoming calls are matched
-// against: the text with every '/', '-' and blank removed, nothing else changed.
-QString prepareNumber(const QString& number);
-
 // Whether a character typed into a telephone edit is accepted: digits, blank,
-// '-', '/', Backspace, Tab and the copy/paste/cut control codes.
+// '-', '/', Backspace, Tab and the copy/paste/cut control codes. (The prepared
+// numbers calls are matched against: addressbook/PreparedNumber.h.)
 bool isPhoneKey(QChar c);
-
-// Rewrites both prepared numbers of every record the table shows, in one
-// transaction; progress is told how many records are done.
-void prepareAllNumbers(AddressTable& table,
-                       const std::function<void(qsizetype done)>& progress = {});
 
 } // namespace kalvendo

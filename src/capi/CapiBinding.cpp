@@ -3,11 +3,14 @@
 #include "capi/CapiPlatform.h"
 
 #include <QFile>
+#include <QLibrary>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace kalvendo {
@@ -45,8 +48,9 @@ using SetTraceLevelFn = void (*)(int);
 
 struct Binding {
     std::atomic<int> state{CapiStateNotLoaded};
-    bool held = false;
-    void* library = nullptr;
+    // Held from a successful load until UnloadCapi; also after a load that
+    // found the library incomplete, until the next try replaces it.
+    std::unique_ptr<QLibrary> library;
     QString triedFile;
     std::array<void*, EntryCount> entries{};
     // Message threads that may be inside the driver; see UnloadCapi.
@@ -93,10 +97,9 @@ void LoadCapi() {
         return;
     }
     // A retry after state 3 replaces the library still held from the last try.
-    if (b.held) {
-        capiplatform::CloseLibrary(b.library);
-        b.held = false;
-        b.library = nullptr;
+    if (b.library) {
+        b.library->unload();
+        b.library.reset();
     }
     b.entries.fill(nullptr);
     b.triedFile = CapiLibraryFile();
@@ -108,23 +111,24 @@ void LoadCapi() {
         return;
     }
 
-    void* library = capiplatform::OpenLibrary(b.triedFile);
-    if (library == nullptr) {
+    auto library = std::make_unique<QLibrary>(b.triedFile);
+    // Every name bound now, and none of the driver's leaking into other libraries.
+    library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    if (!library->load()) {
         b.state.store(CapiStateFileNotFound);
         return;
     }
-    b.library = library;
-    b.held = true;
+    b.library = std::move(library);
 
     std::array<void*, EntryCount> found{};
     for (int i = 0; i < EntryCount; ++i) {
-        found[size_t(i)] = capiplatform::Resolve(library, kEntryNames[size_t(i)]);
+        found[size_t(i)] = reinterpret_cast<void*>(b.library->resolve(kEntryNames[size_t(i)]));
     }
     // Debian's libcapi20 prints debug lines on stderr at every start unless a
     // configuration file says otherwise; it must be told before its first call.
     if (!qEnvironmentVariableIsSet("KALVENDO_CAPI_TRACE")) {
-        if (auto setTraceLevel = reinterpret_cast<SetTraceLevelFn>(
-                capiplatform::Resolve(library, "capi20ext_set_tracelevel"))) {
+        if (auto setTraceLevel =
+                reinterpret_cast<SetTraceLevelFn>(b.library->resolve("capi20ext_set_tracelevel"))) {
             setTraceLevel(0);
         }
     }
@@ -145,10 +149,9 @@ void UnloadCapi() {
     if (b.threads.load() > 0) {
         return;
     }
-    if (b.held && capiplatform::CloseLibrary(b.library)) {
+    if (b.library && b.library->unload()) {
         b.entries.fill(nullptr);
-        b.library = nullptr;
-        b.held = false;
+        b.library.reset();
         b.state.store(CapiStateNotLoaded);
     }
 }
@@ -266,7 +269,7 @@ unsigned CapiFetchMessage(unsigned applId, int timeoutMs, QByteArray* message,
             if (got == 0) {
                 if (message != nullptr) {
                     // The driver guarantees TotalLength bytes (at least a header).
-                    const size_t length = std::max<size_t>(quint16(p[0] | p[1] << 8), 8);
+                    const size_t length = std::max<size_t>(qFromLittleEndian<quint16>(p), 8);
                     *message = QByteArray(reinterpret_cast<const char*>(p), qsizetype(length));
                 }
                 return 0;

@@ -1,6 +1,7 @@
 #include "capi/CapiMessage.h"
 
 #include <QStringList>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +11,7 @@ namespace kalvendo {
 namespace {
 
 quint16 word(const quint8* p) {
-    return quint16(p[0] | p[1] << 8);
+    return qFromLittleEndian<quint16>(p);
 }
 
 QString hex(quint32 v) {
@@ -175,7 +176,7 @@ quint16 TCapiMessage::ReadWord() {
 quint32 TCapiMessage::ReadDword() {
     quint8 b[4];
     Read(b, 4);
-    return quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24;
+    return qFromLittleEndian<quint32>(b);
 }
 
 // --- TCapiConfirmation ---

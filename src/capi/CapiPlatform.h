@@ -6,13 +6,6 @@
 // so that another platform only replaces this file's implementation.
 namespace kalvendo::capiplatform {
 
-// Loads a shared library by file name or path; null when that fails.
-void* OpenLibrary(const QString& file);
-// The address of an exported name; null when the library lacks it.
-void* Resolve(void* library, const char* name);
-// True when the library was released.
-bool CloseLibrary(void* library);
-
 // The driver writes to sockets; a write to a vanished server must give an
 // error code instead of ending the program. A desktop program has no use for
 // SIGPIPE, so it is ignored whatever handler was set.

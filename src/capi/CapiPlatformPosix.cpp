@@ -1,28 +1,15 @@
 #include "capi/CapiPlatform.h"
 
-#include <QFile>
+#include <QByteArray>
 
 #include <atomic>
 #include <csignal>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 namespace kalvendo::capiplatform {
-
-void* OpenLibrary(const QString& file) {
-    return dlopen(QFile::encodeName(file).constData(), RTLD_NOW | RTLD_LOCAL);
-}
-
-void* Resolve(void* library, const char* name) {
-    return library != nullptr ? dlsym(library, name) : nullptr;
-}
-
-bool CloseLibrary(void* library) {
-    return library != nullptr && dlclose(library) == 0;
-}
 
 void IgnoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);

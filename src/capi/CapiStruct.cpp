@@ -1,5 +1,6 @@
 #include "capi/CapiStruct.h"
 
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -31,7 +32,7 @@ TStruct::TStruct(const quint8* bytes, size_t available) : m_bytes(bytes), m_owns
         declared = bytes[0];
     } else if (available >= 3) {
         m_prefix = 3;
-        declared = size_t(bytes[1]) | size_t(bytes[2]) << 8;
+        declared = qFromLittleEndian<quint16>(bytes + 1);
     } else {
         // The escape is cut before its length word: no content.
         m_prefix = available;
@@ -213,11 +214,11 @@ void TBProtocol::DecodeContent() {
     Rewind();
     quint8 w[2];
     Read(w, 2);
-    B1Protocol = quint16(w[0] | w[1] << 8);
+    B1Protocol = qFromLittleEndian<quint16>(w);
     Read(w, 2);
-    B2Protocol = quint16(w[0] | w[1] << 8);
+    B2Protocol = qFromLittleEndian<quint16>(w);
     Read(w, 2);
-    B3Protocol = quint16(w[0] | w[1] << 8);
+    B3Protocol = qFromLittleEndian<quint16>(w);
     // The configuration structs follow the three words and may only look at
     // this struct's own content; a content cut inside the words has none.
     size_t offset = ContentLength() >= 6 ? 6 : ContentLength();

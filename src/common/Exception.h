@@ -35,4 +35,6 @@ namespace kalvendo {
 KALVENDO_DECLARE_EXCEPTION(EInOutError, Exception)
 // A file that cannot be opened: "Datei %s kann nicht geöffnet werden. %s".
 KALVENDO_DECLARE_EXCEPTION(EFOpenError, EInOutError)
+// An index outside a list (status panels, collections of the language engine).
+KALVENDO_DECLARE_EXCEPTION(EListError, Exception)
 } // namespace kalvendo

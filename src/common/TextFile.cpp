@@ -9,23 +9,21 @@
 
 namespace kalvendo {
 
-namespace {
-// 0x80..0x9F of Windows-1252; the rest of the range is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-} // namespace
-
 QString decodeWindows1252(QByteArrayView bytes) {
-    QString out;
-    out.resize(bytes.size());
-    QChar* d = out.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        d[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(char16_t(b));
+    // Qt reaches the code page through ICU, which it is built with on Debian.
+    // One converter per thread: legacy files are decoded line by line.
+    thread_local QStringDecoder cp1252("windows-1252", QStringDecoder::Flag::Stateless);
+    if (!cp1252.isValid())
+        throw EInOutError(QStringLiteral("Die Codepage Windows-1252 ist nicht verfügbar"));
+    QString text = cp1252.decode(bytes);
+    // ICU passes the five bytes the code page leaves undefined through as C1
+    // controls; here they read as replacement characters, as any unknown byte.
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D)
+            c = QChar::ReplacementCharacter;
     }
-    return out;
+    return text;
 }
 
 QString decodeText(const QByteArray& bytes) {

@@ -3,6 +3,8 @@
 #include "lang/PropertyRegistry.h"
 #include "lang/Script.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 
 namespace kalvendo {
@@ -20,15 +22,6 @@ QList<TMultilanguageSync*>& syncList() {
     static QList<TMultilanguageSync*> list;
     return list;
 }
-
-// Resets a flag however the scope is left, also by an exception.
-struct FlagGuard {
-    bool& flag;
-    explicit FlagGuard(bool& f) : flag(f) { flag = true; }
-    ~FlagGuard() { flag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-};
 
 } // namespace
 
@@ -82,7 +75,8 @@ void TMultilanguage::translateGuarded() {
         m_retranslate = true;
         return;
     }
-    const FlagGuard guard(m_translating);
+    // Reset however the scope is left, also by an exception.
+    const QScopedValueRollback guard(m_translating, true);
     do {
         m_retranslate = false;
         const QString applied = Language();
@@ -130,7 +124,7 @@ void TMultilanguageSync::setLanguage(const QString& language) {
         m_rewalk = true;
         return;
     }
-    const FlagGuard guard(m_walking);
+    const QScopedValueRollback guard(m_walking, true);
     do {
         m_rewalk = false;
         const QString applied = m_language;

@@ -1,7 +1,7 @@
 #include "lang/PropertyRegistry.h"
 
+#include "common/StatusBar.h"
 #include "common/TextFile.h"
-#include "lang/StatusBar.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -11,7 +11,6 @@
 namespace kalvendo {
 
 // An index beyond the end of a collection (a status bar's panels, a grid's columns).
-KALVENDO_DECLARE_EXCEPTION(EListError, Exception)
 
 // Resolves script keys such as "Label1.Caption", "StatusBar1.Panels[0].Text",
 // "DBAdvGrid1.Columns[3].Header", "ComboBox1.Items" or "Caption" against a window's object

@@ -1,8 +1,8 @@
 #include "settings/Preferences.h"
 
 #include "common/Exception.h"
+#include "common/IniFile.h"
 #include "common/TextFile.h"
-#include "settings/IniFile.h"
 
 #include <QFile>
 #include <QFileInfo>

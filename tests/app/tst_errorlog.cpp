@@ -2,11 +2,11 @@
 #include "app/Help.h"
 #include "common/CommandGuard.h"
 #include "common/Exception.h"
+#include "common/IniFile.h"
 #include "common/Launcher.h"
 #include "common/LocaleFormat.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
-#include "settings/IniFile.h"
 #include "testsupport/DialogRecorder.h"
 #include "testsupport/Files.h"
 

@@ -1,6 +1,6 @@
 #include "addressbook/AddressTable.h"
 #include "app/TForm1.h"
-#include "lang/StatusBar.h"
+#include "common/StatusBar.h"
 #include "testsupport/AppFolder.h"
 #include "testsupport/DialogRecorder.h"
 

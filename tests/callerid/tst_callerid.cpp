@@ -1,8 +1,9 @@
 #include "addressbook/AddressTable.h"
+#include "addressbook/PreparedNumber.h"
 #include "callerid/CallNotice.h"
 #include "callerid/PhoneNumber.h"
+#include "common/IniFile.h"
 #include "common/TextFile.h"
-#include "settings/IniFile.h"
 #include "testsupport/AppFolder.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lang/StatusBar.h"
+#include "common/StatusBar.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

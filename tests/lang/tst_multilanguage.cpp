@@ -1,8 +1,8 @@
 #include "LangTestUtil.h"
 
+#include "common/StatusBar.h"
 #include "lang/Multilanguage.h"
 #include "lang/PropertyRegistry.h"
-#include "lang/StatusBar.h"
 
 #include <QCheckBox>
 #include <QDialog>

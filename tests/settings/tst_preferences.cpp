@@ -1,5 +1,5 @@
 #include "common/Exception.h"
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
 #include "settings/Preferences.h"
 #include "testsupport/Files.h"
 

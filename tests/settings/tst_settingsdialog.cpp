@@ -1,13 +1,13 @@
 #include "capi/CapiBinding.h"
 #include "capi/CapiInfo.h"
 #include "common/CommandGuard.h"
+#include "common/IniFile.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
-#include "settings/DirectoryEdit.h"
-#include "settings/IniFile.h"
-#include "settings/SettingsHost.h"
-#include "settings/TForm2.h"
+#include "settings/ui/DirectoryEdit.h"
+#include "settings/ui/SettingsHost.h"
+#include "settings/ui/TForm2.h"
 #include "testsupport/Files.h"
 
 #include <QCheckBox>
@@ -58,7 +58,11 @@ public:
 
     QString applicationPath() const override { return m_dir.path() + u'/'; }
     QComboBox* searchFieldList() const override { return search; }
-    TCapiInfo* capiInfo() const override { return info.get(); }
+    IsdnStatus isdnStatus() const override {
+        if (info->Error != 0)
+            return {false, info->ErrorString};
+        return {true, info->VersionText()};
+    }
     QString executableFolder() const override { return exeFolder(); }
     void reloadGroupList() override {
         ++reloads;

@@ -4,8 +4,8 @@
 #include "addressbook/Fields.h"
 #include "addressbook/ui/DBControls.h"
 #include "common/CommandGuard.h"
+#include "common/IniFile.h"
 #include "lang/Multilanguage.h"
-#include "settings/IniFile.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

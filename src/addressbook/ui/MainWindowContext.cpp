@@ -1,7 +1,7 @@
 #include "addressbook/ui/MainWindowContext.h"
 
+#include "common/StatusBar.h"
 #include "lang/Multilanguage.h"
-#include "lang/StatusBar.h"
 
 #include <QWidget>
 

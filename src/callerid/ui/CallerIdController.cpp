@@ -2,6 +2,7 @@
 
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
+#include "addressbook/PreparedNumber.h"
 #include "addressbook/ui/DBControls.h"
 #include "addressbook/ui/FieldsPanel.h"
 #include "callerid/CallNotice.h"

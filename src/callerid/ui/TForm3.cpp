@@ -1,10 +1,10 @@
 #include "callerid/ui/TForm3.h"
 
 #include "common/CommandGuard.h"
+#include "common/IniFile.h"
 #include "common/Launcher.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QCloseEvent>

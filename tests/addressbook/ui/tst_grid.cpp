@@ -3,7 +3,7 @@
 
 #include "RecordsHost.h"
 
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

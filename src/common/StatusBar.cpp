@@ -1,6 +1,6 @@
-#include "lang/StatusBar.h"
+#include "common/StatusBar.h"
 
-#include "lang/PropertyRegistry.h"
+#include "common/Exception.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "settings/SettingsHost.h"
+#include "settings/ui/SettingsHost.h"
 
 #include <QCoreApplication>
 

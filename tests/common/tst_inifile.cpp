@@ -1,4 +1,4 @@
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
 #include "testsupport/Files.h"
 #include "testsupport/FullDisk.h"
 

@@ -1,14 +1,13 @@
-#include "settings/TForm2.h"
+#include "settings/ui/TForm2.h"
 
-#include "capi/CapiInfo.h"
 #include "common/AppPaths.h"
 #include "common/CommandGuard.h"
+#include "common/IniFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
-#include "settings/DirectoryEdit.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
-#include "settings/SettingsHost.h"
+#include "settings/ui/DirectoryEdit.h"
+#include "settings/ui/SettingsHost.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -357,16 +356,16 @@ void TForm2::FormCreate() {
     }
     fillDisplayedGroups(groups);
 
-    TCapiInfo* info = m_host.capiInfo();
-    if (info == nullptr || info->Error != 0) {
-        Label30->setText(info ? info->ErrorString : QString());
+    const IsdnStatus isdn = m_host.isdnStatus();
+    if (!isdn.available) {
+        Label30->setText(isdn.text);
         CheckBox3->setEnabled(false);
         CheckBox3->setChecked(false);
         CheckBox3Click(false);
         AdvDirectoryEdit2->setEnabled(false);
     } else {
         CheckBox3->setEnabled(true);
-        Label30->setText(info->VersionText());
+        Label30->setText(isdn.text);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "settings/DirectoryEdit.h"
+#include "settings/ui/DirectoryEdit.h"
 
 #include <QDir>
 #include <QFileDialog>

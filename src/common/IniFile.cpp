@@ -1,4 +1,4 @@
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
 
 #include "common/SaveFile.h"
 #include "common/TextFile.h"

@@ -6,7 +6,12 @@ class QComboBox;
 
 namespace kalvendo {
 
-class TCapiInfo;
+// Whether ISDN can be used, with the text the dialog shows for it: the
+// driver's version line, or why the driver cannot be used.
+struct IsdnStatus {
+    bool available = false;
+    QString text;
+};
 
 // What the settings dialog needs from the main window, which owns the shared
 // state of the run.
@@ -22,9 +27,8 @@ public:
     // Reloads the record's group-field list from daten/group.txt (called after
     // the dialog has saved it).
     virtual void reloadGroupList() = 0;
-    // The controller information component. May be null (then ISDN counts as
-    // unavailable).
-    virtual TCapiInfo* capiInfo() const = 0;
+    // Asked once, when the dialog is created.
+    virtual IsdnStatus isdnStatus() const = 0;
     // Where adslocal.cfg lies: the executable's folder unless overridden.
     virtual QString executableFolder() const;
 };
