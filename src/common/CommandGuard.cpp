@@ -2,6 +2,7 @@
 
 #include "common/Exception.h"
 #include "common/MessageDialog.h"
+#include "common/TestHook.h"
 
 #include <cxxabi.h>
 #include <memory>
@@ -9,15 +10,8 @@
 
 namespace kalvendo {
 
-namespace {
-ExceptionHandler& installed() {
-    static ExceptionHandler h;
-    return h;
-}
-} // namespace
-
 void setApplicationExceptionHandler(ExceptionHandler handler) {
-    installed() = std::move(handler);
+    testHook<ExceptionHandler>() = std::move(handler);
 }
 
 QString exceptionClassName(const std::exception& error) {
@@ -38,9 +32,9 @@ QString exceptionMessage(const std::exception& error) {
 }
 
 void handleUncaught(QObject* sender, const std::exception& error) {
-    if (installed()) {
+    if (const auto& handler = testHook<ExceptionHandler>()) {
         try {
-            installed()(sender, error);
+            handler(sender, error);
             return;
         } catch (const std::exception& inner) {
             // The handler itself failed: fall back to the plain box rather than

@@ -1,23 +1,18 @@
 #include "common/Launcher.h"
 
+#include "common/TestHook.h"
+
 #include <QDesktopServices>
 
 namespace kalvendo {
 
-namespace {
-ExternalOpener& opener() {
-    static ExternalOpener o;
-    return o;
-}
-} // namespace
-
 void setExternalOpener(ExternalOpener o) {
-    opener() = std::move(o);
+    testHook<ExternalOpener>() = std::move(o);
 }
 
 bool openExternal(const QUrl& url) {
-    if (opener())
-        return opener()(url);
+    if (const auto& open = testHook<ExternalOpener>())
+        return open(url);
     return QDesktopServices::openUrl(url);
 }
 

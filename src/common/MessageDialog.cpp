@@ -1,19 +1,14 @@
 #include "common/MessageDialog.h"
 
+#include "common/TestHook.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace kalvendo {
 
-namespace {
-DialogAnswerer& answerer() {
-    static DialogAnswerer a;
-    return a;
-}
-} // namespace
-
 void setDialogAnswerer(DialogAnswerer a) {
-    answerer() = std::move(a);
+    testHook<DialogAnswerer>() = std::move(a);
 }
 
 QString dialogTitle(DialogKind kind) {
@@ -32,8 +27,8 @@ QString dialogTitle(DialogKind kind) {
 
 DialogResult messageDlg(const QString& text, DialogKind kind, DialogButtons buttons,
                         QWidget* parent) {
-    if (answerer())
-        return answerer()(ShownDialog{text, kind, buttons});
+    if (const auto& answer = testHook<DialogAnswerer>())
+        return answer(ShownDialog{text, kind, buttons});
 
     QMessageBox box(parent);
     box.setWindowTitle(dialogTitle(kind));

@@ -30,16 +30,7 @@ template <typename T> T* child(const QWidget& w, const char* name) {
 }
 
 // Records what would be opened outside the program.
-struct Opened {
-    Opened() {
-        setExternalOpener([this](const QUrl& url) {
-            urls << url;
-            return true;
-        });
-    }
-    ~Opened() { setExternalOpener({}); }
-    QList<QUrl> urls;
-};
+using Opened = LaunchRecorder;
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "capi/CapiBinding.h"
 #include "capi/CapiInfo.h"
 #include "common/CommandGuard.h"
+#include "common/FileDialogs.h"
 #include "common/IniFile.h"
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
@@ -134,7 +135,7 @@ private Q_SLOTS:
     }
     void cleanup() {
         setApplicationExceptionHandler({});
-        DirectoryEdit::setFolderChooser({});
+        setFileDialogAnswerer({});
     }
 
     void firstCloseLaysOutTheWholeFile() {
@@ -592,10 +593,10 @@ private Q_SLOTS:
         auto* folder = child<DirectoryEdit>(*dialog, "AdvDirectoryEdit1");
         folder->setText(QStringLiteral("/start"));
         QString caption, start, answer = QStringLiteral("/srv/sicherung");
-        DirectoryEdit::setFolderChooser([&](QWidget*, const QString& c, const QString& s) {
-            caption = c;
-            start = s;
-            return answer;
+        setFileDialogAnswerer([&](const FileDialogRequest& r) {
+            caption = r.caption;
+            start = r.start;
+            return r.kind == FileDialogKind::Folder ? answer : QStringLiteral("<not a folder>");
         });
         folder->browseButton()->click();
         QCOMPARE(caption, QStringLiteral("Select Directory"));

@@ -1,19 +1,13 @@
 #include "settings/ui/DirectoryEdit.h"
 
+#include "common/FileDialogs.h"
+
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
 
 namespace kalvendo {
-
-namespace {
-DirectoryEdit::FolderChooser& chooser() {
-    static DirectoryEdit::FolderChooser c;
-    return c;
-}
-} // namespace
 
 DirectoryEdit::DirectoryEdit(QWidget* parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this)) {
@@ -36,15 +30,10 @@ void DirectoryEdit::setText(const QString& text) {
     m_edit->setText(text);
 }
 
-void DirectoryEdit::setFolderChooser(FolderChooser c) {
-    chooser() = std::move(c);
-}
-
 void DirectoryEdit::browse() {
     const QString caption = QStringLiteral("Select Directory");
     const QString start = m_edit->text();
-    const QString chosen = chooser() ? chooser()(this, caption, start)
-                                     : QFileDialog::getExistingDirectory(this, caption, start);
+    const QString chosen = chooseFolder(this, caption, start);
     if (!chosen.isEmpty())
         m_edit->setText(QDir::toNativeSeparators(chosen));
 }

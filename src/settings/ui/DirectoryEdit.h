@@ -21,15 +21,8 @@ public:
     QLineEdit* lineEdit() const { return m_edit; }
     QToolButton* browseButton() const { return m_button; }
 
-    // Opens the folder browser, starting at the edit's folder.
+    // Opens the folder browser (chooseFolder), starting at the edit's folder.
     void browse();
-
-    // Tests choose folders through this hook instead of a window: it gets the
-    // browser's parent, caption and start folder and returns the chosen folder
-    // (empty for cancel). An empty function restores the real browser.
-    using FolderChooser =
-        std::function<QString(QWidget* parent, const QString& caption, const QString& start)>;
-    static void setFolderChooser(FolderChooser chooser);
 
 private:
     QLineEdit* m_edit;
