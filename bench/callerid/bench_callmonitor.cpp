@@ -9,9 +9,9 @@
 #include "addressbook/AddressStore.h"
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
+#include "addressbook/PreparedNumber.h"
 #include "callerid/CallMonitorClient.h"
 #include "callerid/CallNotice.h"
-#include "callerid/PhoneNumber.h"
 #include "callerid/PhoneNumberKeys.h"
 #include "common/SaveFile.h"
 

@@ -7,6 +7,8 @@
 #include "addressbook/AddressStore.h"
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
 #include "output/report/PdfExport.h"
@@ -15,7 +17,6 @@
 #include "output/report/ReportSystem.h"
 #include "output/ui/ReportController.h"
 #include "output/ui/TForm4.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QApplication>
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
     QFile::copy(QStringLiteral(KALVENDO_DEFAULTS "/daten/velmora.rav"),
                 data + QStringLiteral("/velmora.rav"));
     {
-        IniFile ab(preferencesPath(appPath));
+        IniFile ab(AppPaths(appPath).preferences());
         writePref(ab, prefs::key::exportPrint, 1);
     }
     AddressStore::createTable(data);

@@ -1,7 +1,7 @@
 #include "callerid/PhoneNumberKeys.h"
 
 #include "callerid/NumberText.h"
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <phonenumbers/phonenumberutil.h>

@@ -2,8 +2,9 @@
 
 #include "addressbook/AddressStore.h"
 #include "addressbook/TableCopy.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "common/LocaleFormat.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QDir>
@@ -169,7 +170,7 @@ void backupDataFolder(const QString& dataFolder, const QString& target,
 
 BackupOutcome backUpData(const QString& applicationPath, const FolderProgress& progress,
                          const QDate& today, const QLocale& locale) {
-    const IniFile ab(preferencesPath(applicationPath));
+    const IniFile ab(AppPaths(applicationPath).preferences());
     const QString folder = readPref(ab, prefs::backup::dbpath);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return {notice::msgpath, {}};

@@ -1,8 +1,9 @@
 #include "settings/MaintenanceBatch.h"
 
 #include "addressbook/AddressStore.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "settings/Backup.h"
-#include "settings/IniFile.h"
 #include "settings/Packing.h"
 #include "settings/Preferences.h"
 #include "settings/Restore.h"
@@ -15,7 +16,7 @@ namespace kalvendo {
 QString runBackup(const QString& applicationPath, const QString& backupFolder) {
     QString folder = backupFolder;
     if (folder.isEmpty())
-        folder = readPref(IniFile(preferencesPath(applicationPath)), prefs::backup::dbpath);
+        folder = readPref(IniFile(AppPaths(applicationPath).preferences()), prefs::backup::dbpath);
     if (folder.isEmpty())
         throw EBatchError(QStringLiteral("Kein Sicherungspfad eingestellt / no backup folder is "
                                          "set (dbpath in ab.ini)"));

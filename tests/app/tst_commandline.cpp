@@ -4,8 +4,8 @@
 #include "app/BatchOperations.h"
 #include "app/CommandLine.h"
 #include "app/InstanceGuard.h"
-#include "common/AppFolder.h"
 #include "common/Exception.h"
+#include "testsupport/AppFolder.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -2,7 +2,7 @@
 // running window to the front, a crashed instance does not block the next one.
 #include "ProgramRun.h"
 #include "app/InstanceGuard.h"
-#include "common/AppFolder.h"
+#include "testsupport/AppFolder.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -10,8 +10,8 @@
 #include "callerid/CallNotice.h"
 #include "capi/CapiMonitor.h"
 #include "capi/CapiSimFixture.h"
-#include "common/AppFolder.h"
-#include "settings/IniFile.h"
+#include "common/IniFile.h"
+#include "testsupport/AppFolder.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

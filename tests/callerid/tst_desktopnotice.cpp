@@ -4,7 +4,7 @@
 #include "addressbook/AddressTable.h"
 #include "callerid/CallNotice.h"
 #include "callerid/DesktopNotice.h"
-#include "common/AppFolder.h"
+#include "testsupport/AppFolder.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -4,10 +4,10 @@
 
 #include "addressbook/AddressStore.h"
 #include "addressbook/AddressTable.h"
+#include "addressbook/PreparedNumber.h"
 #include "callerid/CallNotice.h"
-#include "callerid/PhoneNumber.h"
 #include "callerid/PhoneNumberKeys.h"
-#include "common/AppFolder.h"
+#include "testsupport/AppFolder.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "common/Folders.h"
-#include "common/FullDisk.h"
+#include "testsupport/FullDisk.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

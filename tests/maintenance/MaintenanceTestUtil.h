@@ -4,9 +4,10 @@
 // backup folder is set, folder snapshots and the independent cabinet readers.
 
 #include "addressbook/StoreTestUtil.h"
-#include "common/AppFolder.h"
-#include "settings/IniFile.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "settings/Preferences.h"
+#include "testsupport/AppFolder.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -17,7 +18,7 @@
 namespace kalvendo::test {
 
 inline void setBackupFolder(const AppFolder& app, const QString& folder) {
-    IniFile ab(preferencesPath(app.path()));
+    IniFile ab(AppPaths(app.path()).preferences());
     writePref(ab, prefs::key::dbpath, folder);
 }
 

@@ -1,9 +1,9 @@
 #include "MaintenanceTestUtil.h"
 
-#include "common/FullDisk.h"
 #include "settings/Backup.h"
 #include "settings/MaintenanceBatch.h"
 #include "settings/Restore.h"
+#include "testsupport/FullDisk.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "common/AppFolder.h"
 #include "lang/Script.h"
 #include "lang/Scripts.h"
 #include "output/letter/LetterComposer.h"
 #include "output/package/Package.h"
+#include "testsupport/AppFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,6 +9,7 @@
 #include "lang/Scripts.h"
 #include "output/report/ReportRows.h"
 #include "output/report/ReportSystem.h"
+#include "testsupport/Records.h"
 
 #include <QFile>
 #include <QProcess>
@@ -45,21 +46,6 @@ inline NamedStrings namedStrings(const QString& language) {
     const QStringList lines = selectLanguageLines(scriptForm1(), language);
     return [lines](const QString& key) { return lookUpString(lines, key); };
 }
-
-// Errors that reached the application-wide handler.
-struct CaughtErrors {
-    CaughtErrors() {
-        setApplicationExceptionHandler([this](QObject*, const std::exception& e) {
-            classes << exceptionClassName(e);
-            messages << exceptionMessage(e);
-        });
-    }
-    ~CaughtErrors() { setApplicationExceptionHandler({}); }
-    CaughtErrors(const CaughtErrors&) = delete;
-    CaughtErrors& operator=(const CaughtErrors&) = delete;
-    QStringList classes;
-    QStringList messages;
-};
 
 inline bool haveTool(const char* name) {
     return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();

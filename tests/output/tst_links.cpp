@@ -1,5 +1,5 @@
+#include "common/IniFile.h"
 #include "output/links/Links.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QTemporaryDir>

@@ -2,12 +2,12 @@
 // layout, and the PDF file read back with poppler's tools.
 
 #include "ReportTestUtil.h"
-#include "common/FullDisk.h"
 #include "common/SaveFile.h"
 #include "output/report/PdfExport.h"
 #include "output/report/ReportLayout.h"
 #include "output/report/ReportProject.h"
 #include "output/report/ReportSystem.h"
+#include "testsupport/FullDisk.h"
 
 #include <QFontMetricsF>
 #include <QImage>

@@ -1,9 +1,9 @@
 // The command line's PDF export in a program that made only a QCoreApplication:
 // a clear error instead of Qt's abort at the first font.
 
-#include "common/AppFolder.h"
 #include "output/report/ReportProject.h"
 #include "output/ui/ReportBatch.h"
+#include "testsupport/AppFolder.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

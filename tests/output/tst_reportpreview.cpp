@@ -5,15 +5,16 @@
 
 #include "ReportTestUtil.h"
 #include "addressbook/AddressTable.h"
-#include "common/AppFolder.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "common/SaveFile.h"
 #include "lang/Multilanguage.h"
 #include "output/report/ReportLayout.h"
 #include "output/ui/ReportBatch.h"
 #include "output/ui/ReportController.h"
 #include "output/ui/TForm4.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
+#include "testsupport/AppFolder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,11 +52,11 @@ struct Host {
     }
 
     void setPref(const PrefKey& key, int value) {
-        IniFile ab(preferencesPath(folder.path()));
+        IniFile ab(AppPaths(folder.path()).preferences());
         writePref(ab, key, value);
     }
     void setPref(const PrefKey& key, const QString& value) {
-        IniFile ab(preferencesPath(folder.path()));
+        IniFile ab(AppPaths(folder.path()).preferences());
         writePref(ab, key, value);
     }
 
@@ -539,7 +540,7 @@ void TestReportPreview::commandLineExport() {
     AppFolder folder;
     addPeople(folder);
     {
-        IniFile ab(preferencesPath(folder.path()));
+        IniFile ab(AppPaths(folder.path()).preferences());
         writePref(ab, prefs::key::language, QStringLiteral("english"));
         writePref(ab, prefs::key::group, QStringLiteral("Arbeit"));
         writePref(ab, prefs::key::exportPrint, 3);

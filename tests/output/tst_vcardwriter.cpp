@@ -1,8 +1,8 @@
 #include "VCardTestUtil.h"
 
-#include "common/FullDisk.h"
 #include "output/vcard/ContactExport.h"
 #include "output/vcard/VCardWriter.h"
+#include "testsupport/FullDisk.h"
 
 #include <QDir>
 #include <QFile>

@@ -54,16 +54,19 @@ inline QStringList storedValuesIn(const QString& dataFolder, int field) {
     return out;
 }
 
-// Errors that reached the application-wide handler, by class name.
+// Errors that reached the application-wide handler: class names and messages.
 struct CaughtErrors {
     CaughtErrors() {
-        setApplicationExceptionHandler(
-            [this](QObject*, const std::exception& e) { classes << exceptionClassName(e); });
+        setApplicationExceptionHandler([this](QObject*, const std::exception& e) {
+            classes << exceptionClassName(e);
+            messages << exceptionMessage(e);
+        });
     }
     ~CaughtErrors() { setApplicationExceptionHandler({}); }
     CaughtErrors(const CaughtErrors&) = delete;
     CaughtErrors& operator=(const CaughtErrors&) = delete;
     QStringList classes;
+    QStringList messages;
 };
 
 } // namespace kalvendo::test

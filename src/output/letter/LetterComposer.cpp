@@ -1,7 +1,8 @@
 #include "output/letter/LetterComposer.h"
 
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "common/SaveFile.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QDateTime>
@@ -80,7 +81,7 @@ void openLetter(const QString& file, LetterRoad road, const LetterLauncher& laun
 QString composeLetter(const QString& applicationPath, const Record& recipient,
                       const std::function<QString(const QString& key)>& namedString,
                       const LetterLauncher& launcher, const QDate& today) {
-    const IniFile ini(preferencesPath(applicationPath));
+    const IniFile ini(AppPaths(applicationPath).preferences());
     const int office = readPref(ini, prefs::letter::office);
     if (office != 0 && office != 1)
         return {};

@@ -1,7 +1,7 @@
 #include "output/letter/LetterValues.h"
 
+#include "common/IniFile.h"
 #include "common/LocaleFormat.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 namespace kalvendo {

@@ -1,11 +1,13 @@
 #include "output/ui/ReportBatch.h"
+#include "addressbook/GroupFilter.h"
 
 #include "addressbook/AddressTable.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "lang/Script.h"
 #include "lang/Scripts.h"
 #include "output/report/ReportRows.h"
 #include "output/report/ReportSystem.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 namespace kalvendo {
@@ -29,7 +31,7 @@ QStringList namedStringLines(const QString& storedLanguage) {
 void exportPdfBatch(const QString& applicationPath, const QString& pdfPath,
                     std::optional<int> reportNumber) {
     requireFonts();
-    const IniFile ab(preferencesPath(applicationPath));
+    const IniFile ab(AppPaths(applicationPath).preferences());
     const int number = reportNumber.value_or(readPref(ab, prefs::output::exportPrint));
     if (reportName(number).isEmpty())
         throw EReportError(QStringLiteral("Einen Report %1 gibt es nicht, nur 0 bis 3 / there is "

@@ -1,10 +1,11 @@
 #include "output/ui/ReportController.h"
 
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
 #include "lang/Multilanguage.h"
 #include "output/report/PdfExport.h"
 #include "output/report/ReportRows.h"
 #include "output/ui/TForm4.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 #include <QEventLoop>
@@ -27,7 +28,7 @@ QString ReportController::text(const QString& key) const {
 }
 
 void ReportController::ToolButton9Click() {
-    const IniFile ab(preferencesPath(m_applicationPath));        // 1
+    const IniFile ab(AppPaths(m_applicationPath).preferences()); // 1
     m_system.previewTitle = text(QStringLiteral("reporttitle")); // 2
     m_system.statusTitle = text(QStringLiteral("reportstatus"));
     // 3: whatever an export left set, printing always ends in the preview.
@@ -41,7 +42,7 @@ void ReportController::ToolButton9Click() {
 }
 
 void ReportController::exportPdf(const QString& fileName) {
-    const IniFile ab(preferencesPath(m_applicationPath));
+    const IniFile ab(AppPaths(m_applicationPath).preferences());
     m_system.pdf.title = readPref(ab, prefs::output::pdfTitle);
     m_system.pdf.author = readPref(ab, prefs::output::pdfAuthor);
     m_project.ProjectFile = reportProjectPath(m_applicationPath);
