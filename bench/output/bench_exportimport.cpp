@@ -10,7 +10,7 @@
 #include "addressbook/AddressTable.h"
 #include "addressbook/Collation.h"
 #include "addressbook/Fields.h"
-#include "callerid/PhoneNumber.h"
+#include "addressbook/PreparedNumber.h"
 #include "output/export/CsvExport.h"
 #include "output/export/FileExport.h"
 #include "output/import/FileImport.h"

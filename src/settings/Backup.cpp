@@ -54,7 +54,7 @@ QString hiddenSibling(const QFileInfo& target, const char* kind) {
 } // namespace
 
 QString dataFolderPath(const QString& applicationPath) {
-    return applicationPath + QStringLiteral("daten");
+    return AppPaths(applicationPath).dataFolder();
 }
 
 QString datedFolderName(const QDate& date, const QLocale& locale) {

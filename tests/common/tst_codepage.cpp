@@ -23,10 +23,6 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QCOMPARE(kalvendo::decodeText(bytes), text);
     }
-
-    void flattenLineBreaks() {
-        QCOMPARE(kalvendo::flattenLineBreaks(u"a\r\nb\rc\nd\n\re"_qs), u"a b c d  e"_qs);
-    }
 };
 
 QTEST_MAIN(TestCodePage)

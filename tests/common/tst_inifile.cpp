@@ -72,15 +72,15 @@ private Q_SLOTS:
 
     void mixedEncodingsSurviveAWrite() {
         // A UTF-8 line beside a line saved by an older Windows program.
-        put(path("mixed.ini"), "[user]\r\nname=Gr\xc3\xbc\xc3\x9f"
-                               "e\r\ncity=M\xfcnchen\r\n");
+        putFile(path("mixed.ini"), "[user]\r\nname=Gr\xc3\xbc\xc3\x9f"
+                                   "e\r\ncity=M\xfcnchen\r\n");
         IniFile ini(path("mixed.ini"));
         QCOMPARE(ini.readString(QStringLiteral("user"), QStringLiteral("name"), {}),
                  QStringLiteral("Grüße"));
         ini.writeBool(QStringLiteral("preferences"), QStringLiteral("isdn"), true);
-        QCOMPARE(get(path("mixed.ini")), QByteArray("[user]\r\nname=Gr\xc3\xbc\xc3\x9f"
-                                                    "e\r\ncity=M\xc3\xbcnchen\r\n\r\n"
-                                                    "[preferences]\r\nisdn=1\r\n"));
+        QCOMPARE(readBytes(path("mixed.ini")), QByteArray("[user]\r\nname=Gr\xc3\xbc\xc3\x9f"
+                                                          "e\r\ncity=M\xc3\xbcnchen\r\n\r\n"
+                                                          "[preferences]\r\nisdn=1\r\n"));
     }
 
     void writesReplaceInPlaceAndAppendAtSectionEnd() {

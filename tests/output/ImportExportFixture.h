@@ -6,7 +6,7 @@
 #include "addressbook/AddressStore.h"
 #include "addressbook/AddressTable.h"
 #include "addressbook/Fields.h"
-#include "common/AppFolder.h"
+#include "testsupport/AppFolder.h"
 
 #include <QFile>
 #include <QProcess>

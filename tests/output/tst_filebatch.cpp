@@ -1,9 +1,9 @@
 #include "ImportExportFixture.h"
 
+#include "common/IniFile.h"
 #include "output/export/FileExport.h"
 #include "output/report/ReportSystem.h"
 #include "output/ui/FileBatch.h"
-#include "settings/IniFile.h"
 
 #include <QTest>
 

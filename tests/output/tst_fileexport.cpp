@@ -1,5 +1,5 @@
 #include "ImportExportFixture.h"
-#include "common/FullDisk.h"
+#include "testsupport/FullDisk.h"
 
 #include "output/export/CsvExport.h"
 #include "output/export/FileExport.h"

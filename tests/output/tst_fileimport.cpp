@@ -1,8 +1,8 @@
 #include "ImportExportFixture.h"
+#include "addressbook/PreparedNumber.h"
 #include "addressbook/StoreTestUtil.h"
 
 #include "addressbook/DatabaseError.h"
-#include "callerid/PhoneNumber.h"
 #include "output/export/FileExport.h"
 #include "output/import/CaptionMap.h"
 #include "output/import/CsvImport.h"

@@ -1,7 +1,7 @@
 #include "output/import/ImportRun.h"
+#include "addressbook/PreparedNumber.h"
 
 #include "addressbook/AddressTable.h"
-#include "callerid/PhoneNumber.h"
 #include "common/Exception.h"
 #include "output/import/RecordSource.h"
 

@@ -1,5 +1,6 @@
 #include "output/letter/LetterDocument.h"
 
+#include "common/AppPaths.h"
 #include "output/letter/BookmarkXml.h"
 #include "output/package/Package.h"
 
@@ -32,8 +33,8 @@ bool isOdfTextPart(const QString& name) {
 } // namespace
 
 QString letterTemplatePath(const QString& applicationPath, LetterRoad road) {
-    return applicationPath + (road == LetterRoad::Word ? QStringLiteral("vorlagen/vorlagew.docx")
-                                                       : QStringLiteral("vorlagen/vorlageoo.ott"));
+    const AppPaths paths(applicationPath);
+    return road == LetterRoad::Word ? paths.wordTemplate() : paths.writerTemplate();
 }
 
 FilledLetter fillLetterTemplate(const QString& templatePath, LetterRoad road,

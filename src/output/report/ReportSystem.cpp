@@ -1,5 +1,6 @@
 #include "output/report/ReportSystem.h"
 
+#include "common/AppPaths.h"
 #include "output/report/ReportLayout.h"
 
 #include <QGuiApplication>
@@ -57,7 +58,7 @@ void requireFonts() {
 }
 
 QString reportProjectPath(const QString& applicationPath) {
-    return applicationPath + QStringLiteral("daten/velmora.rav");
+    return AppPaths(applicationPath).reportProject();
 }
 
 QString statusText(const QString& format, int page) {

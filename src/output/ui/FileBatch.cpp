@@ -1,12 +1,14 @@
 #include "output/ui/FileBatch.h"
+#include "addressbook/GroupFilter.h"
+#include "common/AppPaths.h"
 
 #include "addressbook/AddressTable.h"
+#include "common/IniFile.h"
 #include "lang/Script.h"
 #include "lang/Scripts.h"
 #include "output/export/FileExport.h"
 #include "output/import/FileImport.h"
 #include "output/ui/ReportBatch.h"
-#include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
 namespace kalvendo {
@@ -15,17 +17,14 @@ namespace {
 
 // As the main window opens it: name order, the stored group as the filter.
 void openShownTable(AddressTable& table, const QString& applicationPath, const IniFile& ab) {
-    table.connectFolder(applicationPath + QStringLiteral("daten"));
+    table.connectFolder(AppPaths(applicationPath).dataFolder());
     table.setIndexName(QStringLiteral("NAME"));
     table.open();
-    const QString group = readPref(ab, prefs::startup::group);
-    if (!group.isEmpty() && !isAllGroupsCaption(group)) {
+    if (const QString group = readPref(ab, prefs::startup::group); !group.isEmpty()) {
         try {
-            table.setFilter(QStringLiteral("Gruppe = [") + group + u']');
-            table.setFiltered(true);
+            setGroupFilter(table, group);
         } catch (const std::exception&) {
             // As at start-up: a stored group the filter cannot carry shows all.
-            table.setFiltered(false);
         }
     }
 }
@@ -60,7 +59,7 @@ Language storedLanguage(const IniFile& ab) {
 
 void exportFileBatch(const QString& applicationPath, const QString& file,
                      std::optional<int> reportNumber) {
-    const IniFile ab(preferencesPath(applicationPath));
+    const IniFile ab(AppPaths(applicationPath).preferences());
     const std::optional<ExportFormat> format =
         exportFormatForFile(file, readPref(ab, prefs::output::exportFormat));
     if (!format)
@@ -86,7 +85,7 @@ void exportFileBatch(const QString& applicationPath, const QString& file,
 }
 
 ImportResult importFileBatch(const QString& applicationPath, const QString& file) {
-    const IniFile ab(preferencesPath(applicationPath));
+    const IniFile ab(AppPaths(applicationPath).preferences());
     AddressTable table;
     openShownTable(table, applicationPath, ab);
     return importFile(table, file, {readPref(ab, prefs::startup::definably), {}});

@@ -42,17 +42,14 @@ void exportPdfBatch(const QString& applicationPath, const QString& pdfPath,
     const NamedStrings strings = [&lines](const QString& key) { return lookUpString(lines, key); };
 
     AddressTable table;
-    table.connectFolder(applicationPath + QStringLiteral("daten"));
+    table.connectFolder(AppPaths(applicationPath).dataFolder());
     table.setIndexName(QStringLiteral("NAME"));
     table.open();
-    const QString group = readPref(ab, prefs::startup::group);
-    if (!group.isEmpty() && !isAllGroupsCaption(group)) {
+    if (const QString group = readPref(ab, prefs::startup::group); !group.isEmpty()) {
         try {
-            table.setFilter(QStringLiteral("Gruppe = [") + group + u']');
-            table.setFiltered(true);
+            setGroupFilter(table, group);
         } catch (const std::exception&) {
             // As at start-up: a stored group the filter cannot carry shows all.
-            table.setFiltered(false);
         }
     }
 
