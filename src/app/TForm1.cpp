@@ -17,6 +17,8 @@
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
+#include "output/letter/ui/LetterController.h"
+#include "output/ui/LinksController.h"
 #include "settings/Preferences.h"
 
 #include <QAction>
@@ -57,6 +59,10 @@ TForm1::TForm1(Options options, QWidget* parent)
     m_records->setObjectName(QStringLiteral("RecordController"));
     m_callerId = new CallerIdController(m_ctx, this);
     m_callerId->setObjectName(QStringLiteral("CallerIdController"));
+    m_letter = new LetterController(
+        getApplicationPath(), [fields = m_fields]() { return fields->shownRecord(); }, lng, {},
+        this);
+    m_links = new LinksController(m_ctx, this);
     bindCommands();
 
     // Client area 886 x 538; it cannot be made smaller than that.
@@ -89,6 +95,13 @@ void TForm1::bindCommands() {
     c.bind("Hilfe2", this, [this]() { openHelp(applicationPath()); });
     c.bind("Errorlogsenden1", this, [this]() { mailErrorLog(applicationPath()); });
     c.bind("Info1", this, [this]() { showWindow(m_windows.about); });
+    c.bind("SpeedButton1", m_letter, [this]() { m_letter->SpeedButton1Click(); });
+    c.bind("SpeedButton2", m_links, &LinksController::SpeedButton2Click);
+    c.bind("SpeedButton3", m_links, &LinksController::SpeedButton3Click);
+    c.bind("SpeedButton4", m_links, &LinksController::SpeedButton4Click);
+    c.bind("OutlookExport1", m_links, &LinksController::OutlookExport1Click);
+    c.bind("AlsvCardspeichern1", m_links, &LinksController::AlsvCardspeichern1Click);
+    c.bind("WindowsMobile1", m_links, &LinksController::WindowsMobile1Click);
 }
 
 void TForm1::showWindow(QWidget* window) {

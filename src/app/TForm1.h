@@ -20,6 +20,8 @@ namespace kalvendo {
 
 class AddressTable;
 class CallerIdController;
+class LetterController;
+class LinksController;
 class RecordController;
 class TCapiInfo;
 class TDBAdvGrid;
@@ -111,6 +113,8 @@ private:
     SecondaryWindows m_windows;
     RecordController* m_records = nullptr;
     CallerIdController* m_callerId = nullptr;
+    LetterController* m_letter = nullptr;
+    LinksController* m_links = nullptr;
 };
 
 } // namespace kalvendo

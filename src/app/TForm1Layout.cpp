@@ -134,6 +134,7 @@ void TForm1::buildMenu() {
           {"SucheinDatenstzen1", "Suche in Datensätzen", "F10", "ToolButton4"},
           kSeparator,
           {"OutlookExport1", "Outlook-Export ", "F12", nullptr},
+          {"AlsvCardspeichern1", "Als vCard speichern…", "", nullptr},
           {"WindowsMobile1", "Windows Mobile", "", nullptr}}},
         {"Datenbank1",
          "Datenbank",

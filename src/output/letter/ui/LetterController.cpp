@@ -2,6 +2,7 @@
 
 #include "common/CommandGuard.h"
 #include "common/Launcher.h"
+#include "common/ProgramLauncher.h"
 #include "lang/Multilanguage.h"
 
 #include <QAbstractButton>
@@ -12,9 +13,13 @@ LetterController::LetterController(QString applicationPath, std::function<Record
                                    const TMultilanguage* lng, LetterLauncher launcher,
                                    QObject* parent)
     : QObject(parent), m_applicationPath(std::move(applicationPath)),
-      m_shownRecord(std::move(shownRecord)), m_lng(lng),
-      m_launcher(launcher.startProgram ? std::move(launcher)
-                                       : systemLetterLauncher(&openExternal)) {}
+      m_shownRecord(std::move(shownRecord)), m_lng(lng), m_launcher(std::move(launcher)) {
+    if (!m_launcher.startProgram) {
+        // The program-wide seams, so that tests see what would be started.
+        m_launcher = systemLetterLauncher(&openExternal);
+        m_launcher.startProgram = &startProgram;
+    }
+}
 
 void LetterController::connectButton(QAbstractButton* button) {
     connectCommand(button, &QAbstractButton::clicked, this, [this]() { SpeedButton1Click(); });

@@ -23,7 +23,7 @@ public:
     // `applicationPath` ends in '/'. `shownRecord` gives the edit fields'
     // current texts (unsaved edits included) at each click; `lng` the named
     // strings. Without `launcher` the system's is used: LibreOffice from the
-    // PATH and the desktop's handler through openExternal.
+    // PATH started through startProgram, the desktop's handler through openExternal.
     LetterController(QString applicationPath, std::function<Record()> shownRecord,
                      const TMultilanguage* lng, LetterLauncher launcher = {},
                      QObject* parent = nullptr);
