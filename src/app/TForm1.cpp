@@ -17,6 +17,7 @@
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
+#include "output/ui/ReportController.h"
 #include "settings/Preferences.h"
 
 #include <QAction>
@@ -57,6 +58,7 @@ TForm1::TForm1(Options options, QWidget* parent)
     m_records->setObjectName(QStringLiteral("RecordController"));
     m_callerId = new CallerIdController(m_ctx, this);
     m_callerId->setObjectName(QStringLiteral("CallerIdController"));
+    m_reports = new ReportController(AdsTable1, lng, m_paths, this);
     bindCommands();
 
     // Client area 886 x 538; it cannot be made smaller than that.
@@ -86,6 +88,7 @@ void TForm1::bindCommands() {
     c.bind("SucheimInternet1", this, [this]() { showWindow(m_windows.numberSearch); });
     c.bind("SucheinDatenstzen1", m_records, &RecordController::ToolButton4Click);
     c.bind("Nummernaufbereiten1", m_callerId, &CallerIdController::Nummernaufbereiten1Click);
+    c.bind("Drucken1", m_reports, &ReportController::ToolButton9Click);
     c.bind("Hilfe2", this, [this]() { openHelp(applicationPath()); });
     c.bind("Errorlogsenden1", this, [this]() { mailErrorLog(applicationPath()); });
     c.bind("Info1", this, [this]() { showWindow(m_windows.about); });

@@ -21,6 +21,7 @@ namespace kalvendo {
 class AddressTable;
 class CallerIdController;
 class RecordController;
+class ReportController;
 class TCapiInfo;
 class TDBAdvGrid;
 class TFieldsPanel;
@@ -111,6 +112,7 @@ private:
     SecondaryWindows m_windows;
     RecordController* m_records = nullptr;
     CallerIdController* m_callerId = nullptr;
+    ReportController* m_reports = nullptr;
 };
 
 } // namespace kalvendo

@@ -125,6 +125,7 @@ private Q_SLOTS:
         Program p(folder);
         const QStringList implemented = {QStringLiteral("Beenden1"),
                                          QStringLiteral("Datensatzlschen1"),
+                                         QStringLiteral("Drucken1"),
                                          QStringLiteral("Einstellungen1"),
                                          QStringLiteral("Errorlogsenden1"),
                                          QStringLiteral("Hilfe2"),
@@ -137,7 +138,8 @@ private Q_SLOTS:
         const QStringList implementedButtons = {
             QStringLiteral("ToolButton1"), QStringLiteral("ToolButton10"),
             QStringLiteral("ToolButton2"), QStringLiteral("ToolButton3"),
-            QStringLiteral("ToolButton4"), QStringLiteral("ToolButton8")};
+            QStringLiteral("ToolButton4"), QStringLiteral("ToolButton8"),
+            QStringLiteral("ToolButton9")};
 
         QStringList enabled;
         QStringList all;
