@@ -17,6 +17,8 @@
 #include "common/TextFile.h"
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
+#include "output/ui/ExportController.h"
+#include "output/ui/ImportController.h"
 #include "output/ui/ReportController.h"
 #include "settings/Preferences.h"
 
@@ -59,6 +61,8 @@ TForm1::TForm1(Options options, QWidget* parent)
     m_callerId = new CallerIdController(m_ctx, this);
     m_callerId->setObjectName(QStringLiteral("CallerIdController"));
     m_reports = new ReportController(AdsTable1, lng, m_paths, this);
+    m_export = new ExportController(m_ctx, m_reports, this);
+    m_import = new ImportController(m_ctx, this);
     bindCommands();
 
     // Client area 886 x 538; it cannot be made smaller than that.
@@ -88,6 +92,8 @@ void TForm1::bindCommands() {
     c.bind("SucheimInternet1", this, [this]() { showWindow(m_windows.numberSearch); });
     c.bind("SucheinDatenstzen1", m_records, &RecordController::ToolButton4Click);
     c.bind("Nummernaufbereiten1", m_callerId, &CallerIdController::Nummernaufbereiten1Click);
+    c.bind("Import1", m_import, &ImportController::ToolButton5Click);
+    c.bind("Export1", m_export, &ExportController::ToolButton6Click);
     c.bind("Drucken1", m_reports, &ReportController::ToolButton9Click);
     c.bind("Hilfe2", this, [this]() { openHelp(applicationPath()); });
     c.bind("Errorlogsenden1", this, [this]() { mailErrorLog(applicationPath()); });

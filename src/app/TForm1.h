@@ -20,6 +20,8 @@ namespace kalvendo {
 
 class AddressTable;
 class CallerIdController;
+class ExportController;
+class ImportController;
 class RecordController;
 class ReportController;
 class TCapiInfo;
@@ -113,6 +115,8 @@ private:
     RecordController* m_records = nullptr;
     CallerIdController* m_callerId = nullptr;
     ReportController* m_reports = nullptr;
+    ExportController* m_export = nullptr;
+    ImportController* m_import = nullptr;
 };
 
 } // namespace kalvendo

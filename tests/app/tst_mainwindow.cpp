@@ -128,7 +128,9 @@ private Q_SLOTS:
                                          QStringLiteral("Drucken1"),
                                          QStringLiteral("Einstellungen1"),
                                          QStringLiteral("Errorlogsenden1"),
+                                         QStringLiteral("Export1"),
                                          QStringLiteral("Hilfe2"),
+                                         QStringLiteral("Import1"),
                                          QStringLiteral("Info1"),
                                          QStringLiteral("NeuerDatensatz1"),
                                          QStringLiteral("Nummernaufbereiten1"),
@@ -138,7 +140,8 @@ private Q_SLOTS:
         const QStringList implementedButtons = {
             QStringLiteral("ToolButton1"), QStringLiteral("ToolButton10"),
             QStringLiteral("ToolButton2"), QStringLiteral("ToolButton3"),
-            QStringLiteral("ToolButton4"), QStringLiteral("ToolButton8"),
+            QStringLiteral("ToolButton4"), QStringLiteral("ToolButton5"),
+            QStringLiteral("ToolButton6"), QStringLiteral("ToolButton8"),
             QStringLiteral("ToolButton9")};
 
         QStringList enabled;
