@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -191,6 +192,44 @@ private Q_SLOTS:
         QCOMPARE(errors.messages, QStringList());
         QCOMPARE(p.main->statusPanels()->panelText(1), QStringLiteral("5"));
         QCOMPARE(tableOf(p).fieldValue(fName), QStringLiteral("Zander"));
+    }
+
+    // Cancelling the progress keeps what was read and shows its count.
+    void importCancelledByProgress() {
+        AppFolder folder;
+        folder.addRecords({{"Adler", "Anna", ""}});
+        ProgramFixture p(folder);
+        CaughtErrors errors;
+        FileDialogRecorder files;
+        QTemporaryDir in;
+        const QString csv = in.filePath(QStringLiteral("viele.csv"));
+        QByteArray lines;
+        for (int i = 0; i < 200000; ++i)
+            lines += "Name" + QByteArray::number(i) + ",Vorname\r\n";
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(lines) == lines.size());
+        f.close();
+        bool shown = false;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&]() {
+            for (QProgressDialog* d : p.main->findChildren<QProgressDialog*>()) {
+                if (d->isVisible()) {
+                    shown = true;
+                    poll.stop();
+                    d->cancel();
+                }
+            }
+        });
+        poll.start();
+        files.answerNext(csv);
+        trigger(p, QStringLiteral("Import1"));
+        QCOMPARE(errors.messages, QStringList());
+        if (!shown)
+            QSKIP("the import finished before its progress dialog showed");
+        const qint64 count = tableOf(p).recordCount();
+        QVERIFY2(count > 1 && count < 200001, qPrintable(QString::number(count)));
+        QCOMPARE(p.main->statusPanels()->panelText(1), QString::number(count));
     }
 
     // A cancelled dialog imports nothing; an unreadable file reaches the handler.
