@@ -68,7 +68,6 @@ ProgramWindows createWindows(const QString& exeDir, const QString& appDirArg) {
     w.settingsHost = std::make_unique<MainWindowSettingsHost>(*w.form1);
     w.form2 = std::make_unique<TForm2>(*w.settingsHost, w.form1.get());
     w.form3 = std::make_unique<TForm3>(w.form1->paths().preferences(), w.form1.get());
-    w.form4 = std::make_unique<TForm4>(w.form1.get());
     w.form5 = std::make_unique<TForm5>(w.form1->engine(), w.form1.get());
     w.form6 = std::make_unique<TForm6>(w.form1.get());
 

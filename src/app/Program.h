@@ -9,7 +9,6 @@ namespace kalvendo {
 class TForm1;
 class TForm2;
 class TForm3;
-class TForm4;
 class TForm5;
 class TForm6;
 class SettingsHost;
@@ -23,14 +22,14 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// The six windows, created once in their fixed order.
+// The windows created once, in their fixed order (the print preview is made
+// for each run instead).
 struct ProgramWindows {
     std::unique_ptr<TForm1> form1;
     // What the settings dialog reaches in the main window; outlives the dialog.
     std::unique_ptr<SettingsHost> settingsHost;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
     std::unique_ptr<TForm5> form5;
     std::unique_ptr<TForm6> form6;
 

@@ -18,7 +18,10 @@
 #include "lang/Multilanguage.h"
 #include "lang/Scripts.h"
 #include "output/letter/ui/LetterController.h"
+#include "output/ui/ExportController.h"
+#include "output/ui/ImportController.h"
 #include "output/ui/LinksController.h"
+#include "output/ui/ReportController.h"
 #include "settings/Preferences.h"
 
 #include <QAction>
@@ -63,6 +66,9 @@ TForm1::TForm1(Options options, QWidget* parent)
         getApplicationPath(), [fields = m_fields]() { return fields->shownRecord(); }, lng, {},
         this);
     m_links = new LinksController(m_ctx, this);
+    m_reports = new ReportController(AdsTable1, lng, m_paths, this);
+    m_export = new ExportController(m_ctx, m_reports, this);
+    m_import = new ImportController(m_ctx, this);
     bindCommands();
 
     // Client area 886 x 538; it cannot be made smaller than that.
@@ -92,6 +98,9 @@ void TForm1::bindCommands() {
     c.bind("SucheimInternet1", this, [this]() { showWindow(m_windows.numberSearch); });
     c.bind("SucheinDatenstzen1", m_records, &RecordController::ToolButton4Click);
     c.bind("Nummernaufbereiten1", m_callerId, &CallerIdController::Nummernaufbereiten1Click);
+    c.bind("Import1", m_import, &ImportController::ToolButton5Click);
+    c.bind("Export1", m_export, &ExportController::ToolButton6Click);
+    c.bind("Drucken1", m_reports, &ReportController::ToolButton9Click);
     c.bind("Hilfe2", this, [this]() { openHelp(applicationPath()); });
     c.bind("Errorlogsenden1", this, [this]() { mailErrorLog(applicationPath()); });
     c.bind("Info1", this, [this]() { showWindow(m_windows.about); });

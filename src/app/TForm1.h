@@ -22,7 +22,10 @@ class AddressTable;
 class CallerIdController;
 class LetterController;
 class LinksController;
+class ExportController;
+class ImportController;
 class RecordController;
+class ReportController;
 class TCapiInfo;
 class TDBAdvGrid;
 class TFieldsPanel;
@@ -115,6 +118,9 @@ private:
     CallerIdController* m_callerId = nullptr;
     LetterController* m_letter = nullptr;
     LinksController* m_links = nullptr;
+    ReportController* m_reports = nullptr;
+    ExportController* m_export = nullptr;
+    ImportController* m_import = nullptr;
 };
 
 } // namespace kalvendo

@@ -9,9 +9,6 @@ void setUp(QDialog* w, const char* name, const QString& caption) {
 }
 } // namespace
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent) {
-    setUp(this, "Form4", QStringLiteral("Druckvorschau"));
-}
 TForm6::TForm6(QWidget* parent) : QDialog(parent) {
     setUp(this, "Form6", QString());
 }

@@ -10,13 +10,8 @@ namespace kalvendo {
 
 // The program's secondary windows. Each is created once at start-up and only
 // shown and hidden afterwards; their content is built by their own subsystems.
-// The settings dialog TForm2 and the about box TForm5 have headers of their own.
-class TForm4 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm4(QWidget* parent = nullptr);
-};
-
+// The settings dialog TForm2 and the about box TForm5 have headers of their own;
+// the print preview TForm4 is made anew for each run by the report controller.
 class TForm6 : public QDialog {
     Q_OBJECT
 public:

@@ -7,9 +7,11 @@
 #include "app/WindowActivation.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 using namespace kalvendo;
 
@@ -32,7 +34,16 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     // Everything but the window runs without a display.
     if (commandLine.action() != CommandLine::Action::Window) {
-        QCoreApplication core(argc, argv);
+        // An export may end in a PDF (by its extension or by ab.ini), which
+        // needs fonts: the offscreen platform gives them without a display.
+        std::unique_ptr<QCoreApplication> core;
+        if (commandLine.action() == CommandLine::Action::Batch &&
+            commandLine.operation() == BatchOperation::Export) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            core = std::make_unique<QGuiApplication>(argc, argv);
+        } else {
+            core = std::make_unique<QCoreApplication>(argc, argv);
+        }
         QTextStream out(stdout);
         return runWithoutWindow(commandLine, batchOperations,
                                 QCoreApplication::applicationDirPath(), out, err);

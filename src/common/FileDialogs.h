@@ -12,8 +12,10 @@ namespace kalvendo {
 // the message dialogs. Each returns the chosen path, empty when cancelled.
 QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& start,
                        const QString& filter = {});
+// A caller that confirms replacing itself (after adding a default suffix, say)
+// passes confirmOverwrite false, so the user is not asked twice.
 QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& start,
-                       const QString& filter = {});
+                       const QString& filter = {}, bool confirmOverwrite = true);
 QString chooseFolder(QWidget* parent, const QString& caption, const QString& start);
 
 enum class FileDialogKind { Open, Save, Folder };

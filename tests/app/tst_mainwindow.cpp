@@ -126,9 +126,12 @@ private Q_SLOTS:
         const QStringList implemented = {QStringLiteral("AlsvCardspeichern1"),
                                          QStringLiteral("Beenden1"),
                                          QStringLiteral("Datensatzlschen1"),
+                                         QStringLiteral("Drucken1"),
                                          QStringLiteral("Einstellungen1"),
                                          QStringLiteral("Errorlogsenden1"),
+                                         QStringLiteral("Export1"),
                                          QStringLiteral("Hilfe2"),
+                                         QStringLiteral("Import1"),
                                          QStringLiteral("Info1"),
                                          QStringLiteral("NeuerDatensatz1"),
                                          QStringLiteral("Nummernaufbereiten1"),
@@ -142,7 +145,9 @@ private Q_SLOTS:
             QStringLiteral("SpeedButton3"), QStringLiteral("SpeedButton4"),
             QStringLiteral("ToolButton1"),  QStringLiteral("ToolButton10"),
             QStringLiteral("ToolButton2"),  QStringLiteral("ToolButton3"),
-            QStringLiteral("ToolButton4"),  QStringLiteral("ToolButton8")};
+            QStringLiteral("ToolButton4"),  QStringLiteral("ToolButton5"),
+            QStringLiteral("ToolButton6"),  QStringLiteral("ToolButton8"),
+            QStringLiteral("ToolButton9")};
 
         QStringList enabled;
         QStringList all;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The whole program on an application folder: the six windows created as main()
+// The whole program on an application folder: the windows created as main()
 // creates them, the main window shown, closed again at the end.
 
 #include "addressbook/AddressTable.h"

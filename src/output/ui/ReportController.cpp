@@ -16,9 +16,17 @@ namespace kalvendo {
 
 ReportController::ReportController(AddressTable* table, TMultilanguage* lng,
                                    QString applicationPath, QWidget* parent)
-    : QObject(parent), m_table(table), m_lng(lng), m_applicationPath(std::move(applicationPath)),
-      m_parent(parent) {
+    : ReportController(table, lng, std::make_shared<const AppPaths>(std::move(applicationPath)),
+                       parent) {}
+
+ReportController::ReportController(AddressTable* table, TMultilanguage* lng,
+                                   std::shared_ptr<const AppPaths> paths, QWidget* parent)
+    : QObject(parent), m_table(table), m_lng(lng), m_paths(std::move(paths)), m_parent(parent) {
     setObjectName(QStringLiteral("RvSystem1"));
+}
+
+QString ReportController::applicationPath() const {
+    return m_paths->root();
 }
 
 ReportController::~ReportController() = default;
@@ -28,13 +36,13 @@ QString ReportController::text(const QString& key) const {
 }
 
 void ReportController::ToolButton9Click() {
-    const IniFile ab(AppPaths(m_applicationPath).preferences()); // 1
+    const IniFile ab(m_paths->preferences());                    // 1
     m_system.previewTitle = text(QStringLiteral("reporttitle")); // 2
     m_system.statusTitle = text(QStringLiteral("reportstatus"));
     // 3: whatever an export left set, printing always ends in the preview.
     m_system.destination = ReportDestination::Preview;
     m_system.outputFileName.clear();
-    m_project.ProjectFile = reportProjectPath(m_applicationPath); // 4
+    m_project.ProjectFile = reportProjectPath(m_paths->root()); // 4
     m_project.Open();
     const RvProjectCloser closer(m_project);                             // 7
     setravevariablen(readPref(ab, prefs::output::exportPrint));          // 5
@@ -42,10 +50,10 @@ void ReportController::ToolButton9Click() {
 }
 
 void ReportController::exportPdf(const QString& fileName) {
-    const IniFile ab(AppPaths(m_applicationPath).preferences());
+    const IniFile ab(m_paths->preferences());
     m_system.pdf.title = readPref(ab, prefs::output::pdfTitle);
     m_system.pdf.author = readPref(ab, prefs::output::pdfAuthor);
-    m_project.ProjectFile = reportProjectPath(m_applicationPath);
+    m_project.ProjectFile = reportProjectPath(m_paths->root());
     m_system.destination = ReportDestination::File;
     m_system.outputFileName = fileName;
     m_project.Open();

@@ -8,11 +8,14 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 class QWidget;
 
 namespace kalvendo {
 
 class AddressTable;
+class AppPaths;
 class TForm4;
 class TMultilanguage;
 
@@ -31,6 +34,10 @@ public:
     // the progress and the preview open.
     ReportController(AddressTable* table, TMultilanguage* lng, QString applicationPath,
                      QWidget* parent);
+    // The main window's paths, which are known only once start-up has read
+    // them: read at each run.
+    ReportController(AddressTable* table, TMultilanguage* lng,
+                     std::shared_ptr<const AppPaths> paths, QWidget* parent);
     ~ReportController() override;
 
     // Print command (tool button "Drucken (Strg+P)", menu entry Drucken1):
@@ -49,7 +56,7 @@ public:
 
     ReportSystem& RvSystem1() { return m_system; }
     RvProject& RvProject1() { return m_project; }
-    QString applicationPath() const { return m_applicationPath; }
+    QString applicationPath() const;
 
 private:
     QString text(const QString& key) const;
@@ -59,7 +66,7 @@ private:
 
     AddressTable* m_table;
     TMultilanguage* m_lng;
-    QString m_applicationPath;
+    std::shared_ptr<const AppPaths> m_paths;
     QPointer<QWidget> m_parent;
     ReportSystem m_system;
     RvProject m_project;
