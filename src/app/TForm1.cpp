@@ -20,6 +20,7 @@
 #include "output/letter/ui/LetterController.h"
 #include "output/ui/LinksController.h"
 #include "settings/Preferences.h"
+#include "settings/ui/MaintenanceController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +64,13 @@ TForm1::TForm1(Options options, QWidget* parent)
         getApplicationPath(), [fields = m_fields]() { return fields->shownRecord(); }, lng, {},
         this);
     m_links = new LinksController(m_ctx, this);
+    m_maintenance = new MaintenanceController(
+        m_ctx,
+        [this](const std::exception& e) {
+            ErrorLog(applicationPath(), lng, this).record(m_maintenance, e);
+        },
+        this);
+    m_maintenance->setObjectName(QStringLiteral("MaintenanceController"));
     bindCommands();
 
     // Client area 886 x 538; it cannot be made smaller than that.
@@ -92,6 +100,9 @@ void TForm1::bindCommands() {
     c.bind("SucheimInternet1", this, [this]() { showWindow(m_windows.numberSearch); });
     c.bind("SucheinDatenstzen1", m_records, &RecordController::ToolButton4Click);
     c.bind("Nummernaufbereiten1", m_callerId, &CallerIdController::Nummernaufbereiten1Click);
+    c.bind("Sichern1", m_maintenance, &MaintenanceController::Sichern1Click);
+    c.bind("Wiederherstellen1", m_maintenance, &MaintenanceController::Wiederherstellen1Click);
+    c.bind("Datenpacken1", m_maintenance, &MaintenanceController::Datenpacken1Click);
     c.bind("Hilfe2", this, [this]() { openHelp(applicationPath()); });
     c.bind("Errorlogsenden1", this, [this]() { mailErrorLog(applicationPath()); });
     c.bind("Info1", this, [this]() { showWindow(m_windows.about); });

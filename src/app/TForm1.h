@@ -22,6 +22,7 @@ class AddressTable;
 class CallerIdController;
 class LetterController;
 class LinksController;
+class MaintenanceController;
 class RecordController;
 class TCapiInfo;
 class TDBAdvGrid;
@@ -115,6 +116,7 @@ private:
     CallerIdController* m_callerId = nullptr;
     LetterController* m_letter = nullptr;
     LinksController* m_links = nullptr;
+    MaintenanceController* m_maintenance = nullptr;
 };
 
 } // namespace kalvendo

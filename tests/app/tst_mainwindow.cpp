@@ -125,6 +125,7 @@ private Q_SLOTS:
         Program p(folder);
         const QStringList implemented = {QStringLiteral("AlsvCardspeichern1"),
                                          QStringLiteral("Beenden1"),
+                                         QStringLiteral("Datenpacken1"),
                                          QStringLiteral("Datensatzlschen1"),
                                          QStringLiteral("Einstellungen1"),
                                          QStringLiteral("Errorlogsenden1"),
@@ -133,8 +134,10 @@ private Q_SLOTS:
                                          QStringLiteral("NeuerDatensatz1"),
                                          QStringLiteral("Nummernaufbereiten1"),
                                          QStringLiteral("OutlookExport1"),
+                                         QStringLiteral("Sichern1"),
                                          QStringLiteral("SucheimInternet1"),
                                          QStringLiteral("SucheinDatenstzen1"),
+                                         QStringLiteral("Wiederherstellen1"),
                                          QStringLiteral("WindowsMobile1"),
                                          QStringLiteral("nderungenspeichern1")};
         const QStringList implementedButtons = {
@@ -142,7 +145,8 @@ private Q_SLOTS:
             QStringLiteral("SpeedButton3"), QStringLiteral("SpeedButton4"),
             QStringLiteral("ToolButton1"),  QStringLiteral("ToolButton10"),
             QStringLiteral("ToolButton2"),  QStringLiteral("ToolButton3"),
-            QStringLiteral("ToolButton4"),  QStringLiteral("ToolButton8")};
+            QStringLiteral("ToolButton4"),  QStringLiteral("ToolButton7"),
+            QStringLiteral("ToolButton8")};
 
         QStringList enabled;
         QStringList all;
