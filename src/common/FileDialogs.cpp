@@ -18,10 +18,12 @@ QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& s
 }
 
 QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& start,
-                       const QString& filter) {
+                       const QString& filter, bool askBeforeReplacing) {
     if (const auto& answer = testHook<FileDialogAnswerer>())
         return answer({FileDialogKind::Save, caption, start, filter});
-    return QFileDialog::getSaveFileName(parent, caption, start, filter);
+    return QFileDialog::getSaveFileName(parent, caption, start, filter, nullptr,
+                                        askBeforeReplacing ? QFileDialog::Options()
+                                                           : QFileDialog::DontConfirmOverwrite);
 }
 
 QString chooseFolder(QWidget* parent, const QString& caption, const QString& start) {

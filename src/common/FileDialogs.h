@@ -12,8 +12,10 @@ namespace kalvendo {
 // the message dialogs. Each returns the chosen path, empty when cancelled.
 QString chooseOpenFile(QWidget* parent, const QString& caption, const QString& start,
                        const QString& filter = {});
+// `askBeforeReplacing` false: the caller refuses an existing file itself, so
+// the dialog does not offer to replace it.
 QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& start,
-                       const QString& filter = {});
+                       const QString& filter = {}, bool askBeforeReplacing = true);
 QString chooseFolder(QWidget* parent, const QString& caption, const QString& start);
 
 enum class FileDialogKind { Open, Save, Folder };

@@ -104,8 +104,8 @@ void MaintenanceController::Wiederherstellen1Click() {
 
 void MaintenanceController::Datenpacken1Click() {
     const QString start = m_lastCabFile.isEmpty() ? QStringLiteral("upload.CAB") : m_lastCabFile;
-    QString chosen =
-        chooseSaveFile(m_ctx.window, QString(), start, QStringLiteral("CAB Dateien (*.CAB)"));
+    QString chosen = chooseSaveFile(m_ctx.window, QString(), start,
+                                    QStringLiteral("CAB Dateien (*.CAB)"), false);
     if (chosen.isEmpty())
         return;
     // The dialog's default suffix: a name typed without one is given ".CAB".
