@@ -44,6 +44,14 @@ void ErrorLog::AppException(QObject* sender, const std::exception& error) const 
                DialogButtons::Ok, m_dialogParent.data());
 
     // Date and time of the line are taken once the dialog has been closed.
+    appendLine(senderName, error);
+}
+
+void ErrorLog::record(QObject* sender, const std::exception& error) const {
+    appendLine(errorlog::senderField(sender), error);
+}
+
+void ErrorLog::appendLine(const QString& senderName, const std::exception& error) const {
     try {
         appendTextLine(m_logPath, errorlog::line(QDateTime::currentDateTime(), error, senderName));
     } catch (const std::exception& e) {

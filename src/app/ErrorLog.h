@@ -43,8 +43,12 @@ public:
     // Never throws: when the log cannot be written (a missing file is created)
     // the error has still been shown and the program goes on.
     void AppException(QObject* sender, const std::exception& error) const;
+    // Appends the error's line only, for a command that showed its own message.
+    void record(QObject* sender, const std::exception& error) const;
 
 private:
+    void appendLine(const QString& senderName, const std::exception& error) const;
+
     QString m_logPath;
     QPointer<TMultilanguage> m_engine;
     QPointer<QWidget> m_dialogParent;

@@ -23,6 +23,7 @@
 #include "output/ui/LinksController.h"
 #include "output/ui/ReportController.h"
 #include "settings/Preferences.h"
+#include "settings/ui/MaintenanceController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,6 +70,13 @@ TForm1::TForm1(Options options, QWidget* parent)
     m_reports = new ReportController(AdsTable1, lng, m_paths, this);
     m_export = new ExportController(m_ctx, m_reports, this);
     m_import = new ImportController(m_ctx, this);
+    m_maintenance = new MaintenanceController(
+        m_ctx,
+        [this](const std::exception& e) {
+            ErrorLog(applicationPath(), lng, this).record(m_maintenance, e);
+        },
+        this);
+    m_maintenance->setObjectName(QStringLiteral("MaintenanceController"));
     bindCommands();
 
     // Client area 886 x 538; it cannot be made smaller than that.
@@ -101,6 +109,9 @@ void TForm1::bindCommands() {
     c.bind("Import1", m_import, &ImportController::ToolButton5Click);
     c.bind("Export1", m_export, &ExportController::ToolButton6Click);
     c.bind("Drucken1", m_reports, &ReportController::ToolButton9Click);
+    c.bind("Sichern1", m_maintenance, &MaintenanceController::Sichern1Click);
+    c.bind("Wiederherstellen1", m_maintenance, &MaintenanceController::Wiederherstellen1Click);
+    c.bind("Datenpacken1", m_maintenance, &MaintenanceController::Datenpacken1Click);
     c.bind("Hilfe2", this, [this]() { openHelp(applicationPath()); });
     c.bind("Errorlogsenden1", this, [this]() { mailErrorLog(applicationPath()); });
     c.bind("Info1", this, [this]() { showWindow(m_windows.about); });

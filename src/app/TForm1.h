@@ -24,6 +24,7 @@ class LetterController;
 class LinksController;
 class ExportController;
 class ImportController;
+class MaintenanceController;
 class RecordController;
 class ReportController;
 class TCapiInfo;
@@ -121,6 +122,7 @@ private:
     ReportController* m_reports = nullptr;
     ExportController* m_export = nullptr;
     ImportController* m_import = nullptr;
+    MaintenanceController* m_maintenance = nullptr;
 };
 
 } // namespace kalvendo

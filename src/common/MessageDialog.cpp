@@ -57,6 +57,13 @@ DialogResult messageDlg(const QString& text, DialogKind kind, DialogButtons butt
     }
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
+    if (buttons == DialogButtons::OkCancel) {
+        // Closing the box is Cancel, never OK.
+        QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == ok ? DialogResult::Ok : DialogResult::Cancel;
+    }
     box.setEscapeButton(ok);
     box.exec();
     return DialogResult::Ok;

@@ -12,7 +12,7 @@ namespace kalvendo {
 // every interface language; only the text is translated by the caller.
 enum class DialogKind { Warning, Error, Information, Confirmation };
 
-enum class DialogButtons { Ok, YesNo };
+enum class DialogButtons { Ok, YesNo, OkCancel };
 
 enum class DialogResult { Ok, Yes, No, Cancel };
 

@@ -125,6 +125,7 @@ private Q_SLOTS:
         Program p(folder);
         const QStringList implemented = {QStringLiteral("AlsvCardspeichern1"),
                                          QStringLiteral("Beenden1"),
+                                         QStringLiteral("Datenpacken1"),
                                          QStringLiteral("Datensatzlschen1"),
                                          QStringLiteral("Drucken1"),
                                          QStringLiteral("Einstellungen1"),
@@ -136,8 +137,10 @@ private Q_SLOTS:
                                          QStringLiteral("NeuerDatensatz1"),
                                          QStringLiteral("Nummernaufbereiten1"),
                                          QStringLiteral("OutlookExport1"),
+                                         QStringLiteral("Sichern1"),
                                          QStringLiteral("SucheimInternet1"),
                                          QStringLiteral("SucheinDatenstzen1"),
+                                         QStringLiteral("Wiederherstellen1"),
                                          QStringLiteral("WindowsMobile1"),
                                          QStringLiteral("nderungenspeichern1")};
         const QStringList implementedButtons = {
@@ -146,8 +149,8 @@ private Q_SLOTS:
             QStringLiteral("ToolButton1"),  QStringLiteral("ToolButton10"),
             QStringLiteral("ToolButton2"),  QStringLiteral("ToolButton3"),
             QStringLiteral("ToolButton4"),  QStringLiteral("ToolButton5"),
-            QStringLiteral("ToolButton6"),  QStringLiteral("ToolButton8"),
-            QStringLiteral("ToolButton9")};
+            QStringLiteral("ToolButton6"),  QStringLiteral("ToolButton7"),
+            QStringLiteral("ToolButton8"),  QStringLiteral("ToolButton9")};
 
         QStringList enabled;
         QStringList all;
