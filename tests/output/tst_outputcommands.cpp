@@ -90,7 +90,7 @@ private Q_SLOTS:
         QCOMPARE(errors.messages, QStringList());
         QCOMPARE(files.asked.size(), 1);
         QCOMPARE(files.asked.first().kind, FileDialogKind::Save);
-        QCOMPARE(files.asked.first().filter, saveDialogSpec(ExportFormat::Csv).filter);
+        QCOMPARE(files.asked.first().filter, saveDialogSetup(ExportFormat::Csv).filter);
         QCOMPARE(bytesOf(out.filePath(QStringLiteral("liste.csv"))), kTwoRows);
         QVERIFY(dialogs.shown.isEmpty());
         QCOMPARE(tableOf(p).fieldValue(fName), QStringLiteral("Berg"));
@@ -139,7 +139,7 @@ private Q_SLOTS:
         files.answerNext(out.filePath(QStringLiteral("liste.pdf")));
         trigger(p, QStringLiteral("Export1"));
         QCOMPARE(errors.messages, QStringList());
-        QCOMPARE(files.asked.first().filter, saveDialogSpec(ExportFormat::Pdf).filter);
+        QCOMPARE(files.asked.first().filter, saveDialogSetup(ExportFormat::Pdf).filter);
         QVERIFY(bytesOf(out.filePath(QStringLiteral("liste.pdf"))).startsWith("%PDF-"));
 
         setFormat(folder, 4);

@@ -27,7 +27,7 @@ std::optional<ExportFormat> exportFormatForFile(const QString& path, int configu
     return exportFormat(configured);
 }
 
-SaveDialogSpec saveDialogSpec(ExportFormat format) {
+SaveDialogSetup saveDialogSetup(ExportFormat format) {
     switch (format) {
     case ExportFormat::Excel:
         return {QStringLiteral("Excel-Dateien (*.xlsx)"), QStringLiteral("xlsx")};

@@ -31,11 +31,11 @@ std::optional<ExportFormat> exportFormat(int configured);
 std::optional<ExportFormat> exportFormatForFile(const QString& path, int configured);
 
 // The save dialog's filter (Qt syntax) and default suffix for a format.
-struct SaveDialogSpec {
+struct SaveDialogSetup {
     QString filter;
     QString defaultSuffix;
 };
-SaveDialogSpec saveDialogSpec(ExportFormat format);
+SaveDialogSetup saveDialogSetup(ExportFormat format);
 
 // The grid's fifteen column headers: the named strings
 // "DBAdvGrid1.Columns[n].Header" for n = 1..10 and 12..15, and for column 11

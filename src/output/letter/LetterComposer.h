@@ -19,7 +19,6 @@ KALVENDO_DECLARE_EXCEPTION(EOleError, Exception)
 
 // Everything the letter asks of the desktop, so tests see what would be
 // started instead of starting a word processor.
-// TODO(wiring): take the program launcher of src/common once it exists.
 struct LetterLauncher {
     // The program's full path when it is on the PATH, else empty.
     std::function<QString(const QString& name)> findProgram;

@@ -39,14 +39,14 @@ void ExportController::ToolButton6Click() {
     const std::optional<ExportFormat> format = exportFormat(configured);
     if (!format)
         return;
-    const SaveDialogSpec spec = saveDialogSpec(*format);
+    const SaveDialogSetup dialog = saveDialogSetup(*format);
     // Replacing is confirmed here, after the default suffix is known.
     QString file = chooseSaveFile(m_ctx.window, m_ctx.text("Export1.Caption"), m_ctx.paths().root(),
-                                  spec.filter, false);
+                                  dialog.filter, false);
     if (file.isEmpty())
         return;
     if (QFileInfo(file).suffix().isEmpty())
-        file += u'.' + spec.defaultSuffix;
+        file += u'.' + dialog.defaultSuffix;
     if (QFileInfo::exists(file)) {
         const QString question = m_ctx.text("exportreplace").replace(QStringLiteral("%s"), file);
         if (messageDlg(question, DialogKind::Confirmation, DialogButtons::YesNo, m_ctx.window) !=
